@@ -1,0 +1,89 @@
+// The host functions the settings modules, the catalogue scan and the launch stand on.
+//
+// They have the shape and the status codes of the Windows functions they stand for
+// (GetPrivateProfileStringA, WritePrivateProfileStringA, RegOpenKeyExA, RegQueryValueExA,
+// RegCloseKey, the entry probe over FindFirstFileA, _chdrive, SetCurrentDirectoryA and the
+// program start). On Windows they are thin calls of the real functions (platform/win32); on Linux
+// they are our own, over a Wine prefix (platform/posix).
+//
+// The names are written in lower camel case so that they never collide with the Windows
+// headers' macros of the same names (RegOpenKeyEx, GetPrivateProfileString...).
+//
+// Text is UTF-8 inside the program. Paths are program paths: Windows paths as the game and the
+// user write them (c:\Gunship!\data\custom.ini), mapped to the host by the platform.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// Status codes, with the values Windows gives them.
+inline constexpr std::int32_t kErrorSuccess = 0;
+inline constexpr std::int32_t kErrorFileNotFound = 2;
+inline constexpr std::int32_t kErrorAccessDenied = 5;
+inline constexpr std::int32_t kErrorInvalidHandle = 6;
+inline constexpr std::int32_t kErrorBadPathname = 161;
+inline constexpr std::int32_t kErrorMoreData = 234;
+
+// Registry access mask for reading (KEY_READ).
+inline constexpr std::uint32_t kKeyRead = 0x20019;
+
+// A registry key handle as the program holds it: 32 bits. The predefined roots have the
+// values Windows defines (0x80000000 HKEY_CLASSES_ROOT ... 0x80000006 HKEY_DYN_DATA).
+using RegKey = std::uint32_t;
+
+// Attribute masks of the entry probe.
+inline constexpr int kAttrNormal = 0;      // ordinary files only
+inline constexpr int kAttrDirectory = 16;  // folders and ordinary files
+
+// Window style of a program start: a normal window that gets the focus.
+inline constexpr int kNormalFocus = 1;
+
+// ---- Profile files -------------------------------------------------------------------------
+
+// Reads one value (key != nullptr) or the section's key names (key == nullptr) into buffer,
+// which holds size bytes. Returns the count of bytes placed, without the terminating NUL.
+// A missing file, section or key yields the default. Never creates or changes a file.
+std::uint32_t getPrivateProfileString(const char* section, const char* key,
+                                      const char* defaultValue, char* buffer, std::uint32_t size,
+                                      const char* file);
+
+// Sets key in section of file to value, adding the key, the section or the file where
+// missing. Non-zero on success; 0 on failure, with the file left as it was.
+int writePrivateProfileString(const char* section, const char* key, const char* value,
+                              const char* file);
+
+// ---- Registry (read-only) ------------------------------------------------------------------
+
+std::int32_t regOpenKeyEx(RegKey root, const char* subKey, std::uint32_t options,
+                          std::uint32_t samDesired, RegKey* result);
+
+// Copies the value's data into data, which holds *size bytes; *size becomes the data's size.
+// String data reaches the caller as program text with its terminating NUL counted. A value
+// that does not fit yields kErrorMoreData and leaves data untouched; a missing one
+// kErrorFileNotFound with data and *size untouched.
+std::int32_t regQueryValueEx(RegKey key, const char* valueName, std::uint32_t* reserved,
+                             std::uint32_t* type, std::uint8_t* data, std::uint32_t* size);
+
+std::int32_t regCloseKey(RegKey key);
+
+// ---- File system and processes -------------------------------------------------------------
+
+// The entry probe: the name, as stored on disk, of the entry that path names, or the empty
+// text. Mask kAttrNormal matches an ordinary file only; kAttrDirectory a folder or an ordinary
+// file. Hidden and system entries never match.
+std::string probeEntry(const std::string& path, int attributes);
+
+// Makes the drive of path (its first letter) the current drive. Raises platform::Error when
+// that drive does not exist.
+void changeDrive(const std::string& path);
+
+// Makes the folder path the current directory. Raises platform::Error when it cannot.
+void changeDirectory(const std::string& path);
+
+// Starts the program at path, with no arguments, in the given window style. Yields its task
+// identifier (the process id, non-zero), or 0 when it could not be started.
+std::int32_t startProgram(const std::string& path, int windowStyle);
+
+}  // namespace platform

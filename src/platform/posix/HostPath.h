@@ -1,0 +1,35 @@
+// Program paths to host paths, through the Wine prefix. The one place that does this.
+//
+// A program path is a Windows path as the game and the user write it. The prefix is the folder
+// named by WINEPREFIX, or ~/.wine when it is unset (Wine's own convention).
+//
+//   c:\Gunship!\data\custom.ini   drive letter: the prefix's dosdevices/c: (drive_c for c:)
+//   \data\custom.ini              the root of the current drive
+//   Error\data\custom.ini         relative: below the current directory
+//   /home/x/Gunship!\data\x.ini   a host path, taken as it is
+//
+// Backslashes and slashes both separate components. Each component that does not exist as
+// spelled is matched without regard to ASCII letter case, as Wine does, and the spelling
+// stored on disk is the one the host path carries. Components that match nothing are kept as
+// written, so the result names where the entry would be.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace platform::posix {
+
+// The Wine prefix in force.
+std::filesystem::path winePrefix();
+
+// The host folder behind drive letter (a-z, either case) of the prefix in force.
+std::filesystem::path driveRoot(char letter);
+
+// The current drive's letter, lower case; 'c' until changeDrive picks another.
+char currentDrive();
+void setCurrentDrive(char letter);
+
+// The host path of a program path.
+std::filesystem::path hostPath(const std::string& programPath);
+
+}  // namespace platform::posix

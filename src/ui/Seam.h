@@ -1,0 +1,49 @@
+// Message boxes, the end of the program and the event wrapper.
+//
+// Every message the program shows and its immediate end go through here, so that a binding
+// provides the real thing and a test can answer a message box or observe the end without a
+// person at the screen. The caption of every message box is the application title.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace ui {
+
+inline constexpr const char* kAppTitle = "Kestrun";
+
+// Message box styles: an OK button alone, and the stop icon.
+inline constexpr int kOkOnly = 0;
+inline constexpr int kCritical = 16;
+
+// The button the user pressed.
+inline constexpr int kOk = 1;
+
+// What a host supplies. The binding installs its own; tests install recorders.
+struct Host {
+  std::function<int(const std::string& prompt, int style, const std::string& title)> messageBox;
+  std::function<void()> endProgram;
+};
+
+// Installs host as the one in force and returns the one it replaces.
+Host setHost(Host host);
+
+// Shows a modal message box captioned with the application title; returns the button pressed.
+int msgBox(const std::string& prompt, int style = kOkOnly);
+
+// Ends the program at once: the window closes and no further event procedure runs.
+void endProgram();
+
+// True once endProgram has run. Cleared by resetEnded (for tests and a new window).
+bool ended();
+void resetEnded();
+
+// The one entry of every event procedure. An error that escapes the procedure ends it and its
+// callers; it is shown in the standard error report and the program ends. Once the program has
+// ended no procedure runs.
+void runEvent(const std::function<void()>& procedure);
+
+// The text of the standard error report for an error whose description is what.
+std::string errorReport(const std::string& what);
+
+}  // namespace ui

@@ -1,0 +1,104 @@
+// Form1's flight-model procedures: the catalogue scan, the copy and the launch, and the
+// click procedures of the three command buttons.
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "platform/Platform.h"
+#include "settings/Module1.h"
+#include "ui/Seam.h"
+#include "window/Form1.h"
+
+namespace {
+
+// The profile section of each flight-model slot.
+const std::array<const char*, 3> kSlotSections = {"ApacheFlightModel", "TigerFlightModel",
+                                                  "HavocFlightModel"};
+
+// The keys of a copy, in the order they are copied: the eight handling values, then the
+// helicopter's name.
+const std::array<const char*, 9> kCopyList = {"RudderSensitivity",
+                                              "RudderKeyIncrement",
+                                              "CollectiveSensitivity",
+                                              "CollectiveKeyIncrement",
+                                              "CyclicLeftRightSensitivity",
+                                              "CyclicForwardBackSensitivity",
+                                              "GroundEffectFactor",
+                                              "TransLiftFactor",
+                                              "Helo"};
+
+}  // namespace
+
+void Form1::CheckFMs() {
+  IniFile = GamePath + "\\data\\custom.ini";
+
+  std::string custom = "custom";
+  std::string helo = "Helo";
+  std::string none;
+  const std::string current = ReadIniString(custom, helo, none, IniFile);
+
+  for (std::size_t i = 0; i < kSlotSections.size(); ++i) {
+    std::string section = kSlotSections[i];
+    const std::string name = ReadIniString(section, helo, none, IniFile);
+    if (!name.empty()) {
+      optFM[i]->setEnabled(true);
+      optFM[i]->setCaption(name + " Flight Model");
+      optFM[i]->setTag(section);
+      lblCurrent[i]->setVisible(name == current);
+    } else {
+      optFM[i]->setEnabled(false);
+    }
+  }
+
+  GameExe = platform::probeEntry(GamePath + "\\gunship.exe", platform::kAttrNormal);
+  const bool found = !GameExe.empty();
+  Command1->setEnabled(found);
+  Command2->setEnabled(found);
+  Command3->setEnabled(found);
+}
+
+void Form1::FindCopyFM() {
+  // Every slot is visited; the group lets at most one be selected.
+  for (std::int16_t i = 0; i <= 2; ++i) {
+    if (optFM[i]->enabled() && optFM[i]->value()) {
+      std::string section = optFM[i]->tag();
+      CopyFM(section);
+    }
+  }
+}
+
+void Form1::CopyFM(std::string& section) {
+  std::string custom = "custom";
+  for (const char* name : kCopyList) {
+    std::string key = name;
+    std::string none;
+    std::string value = ReadIniString(section, key, none, IniFile);
+    WriteIniString(custom, key, value, IniFile);
+  }
+}
+
+void Form1::LaunchGS() {
+  platform::changeDrive(GamePath);
+  platform::changeDirectory(GamePath);
+  const std::int32_t task =
+      platform::startProgram(GamePath + "\\" + GameExe, platform::kNormalFocus);
+  if (task != 0) {
+    if (chkSr->value() != 1) ui::endProgram();
+    return;
+  }
+  ui::msgBox("Unable to start " + GameExe, ui::kCritical);
+}
+
+void Form1::Command1_Click() {
+  FindCopyFM();
+  LaunchGS();
+}
+
+void Form1::Command2_Click() {
+  FindCopyFM();
+  CheckFMs();
+}
+
+void Form1::Command3_Click() {
+  LaunchGS();
+}

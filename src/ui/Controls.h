@@ -77,8 +77,7 @@ class Toolkit {
                                         const std::string& caption, Procedure onClick) = 0;
   virtual TextBox& addTextBox(Frame* container, const Twips& at, const std::string& text) = 0;
   virtual Label& addLabel(Frame* container, const Twips& at, const std::string& caption) = 0;
-  virtual CheckBox& addCheckBox(Frame* container, const Twips& at,
-                                const std::string& caption) = 0;
+  virtual CheckBox& addCheckBox(Frame* container, const Twips& at, const std::string& caption) = 0;
   virtual CommandButton& addCommandButton(Frame* container, const Twips& at,
                                           const std::string& caption, Procedure onClick) = 0;
   // Runs the load procedure (through ui::runEvent), shows the window and runs the event loop

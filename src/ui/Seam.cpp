@@ -18,7 +18,9 @@ bool& endedFlag() {
 
 }  // namespace
 
-Host setHost(Host host) { return std::exchange(current(), std::move(host)); }
+Host setHost(Host host) {
+  return std::exchange(current(), std::move(host));
+}
 
 int msgBox(const std::string& prompt, int style) {
   const Host& host = current();
@@ -31,9 +33,13 @@ void endProgram() {
   if (host.endProgram) host.endProgram();
 }
 
-bool ended() { return endedFlag(); }
+bool ended() {
+  return endedFlag();
+}
 
-void resetEnded() { endedFlag() = false; }
+void resetEnded() {
+  endedFlag() = false;
+}
 
 std::string errorReport(const std::string& what) {
   return "Kestrun cannot go on:\n\n" + what + "\n\nKestrun will now close.";

@@ -15,9 +15,9 @@ TempDir::TempDir() {
   std::random_device entropy;
   const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
   for (int attempt = 0; attempt < 100; ++attempt) {
-    fs::path candidate = fs::temp_directory_path() /
-                         ("kestrun-test-" + std::to_string(entropy()) + "-" +
-                          std::to_string(stamp) + "-" + std::to_string(counter++));
+    fs::path candidate =
+        fs::temp_directory_path() / ("kestrun-test-" + std::to_string(entropy()) + "-" +
+                                     std::to_string(stamp) + "-" + std::to_string(counter++));
     std::error_code ec;
     if (fs::create_directory(candidate, ec)) {
       path_ = fs::canonical(candidate);
@@ -58,13 +58,13 @@ std::string readFile(const fs::path& path) {
 
 RecordingHost::RecordingHost() {
   ui::resetEnded();
-  previous_ = ui::setHost(ui::Host{
-      [this](const std::string& prompt, int style, const std::string& title) {
-        messages_.push_back({prompt, style, title});
-        if (onMessage) onMessage(messages_.back());
-        return ui::kOk;
-      },
-      [this] { ++ends_; }});
+  previous_ =
+      ui::setHost(ui::Host{[this](const std::string& prompt, int style, const std::string& title) {
+                             messages_.push_back({prompt, style, title});
+                             if (onMessage) onMessage(messages_.back());
+                             return ui::kOk;
+                           },
+                           [this] { ++ends_; }});
 }
 
 RecordingHost::~RecordingHost() {

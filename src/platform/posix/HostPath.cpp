@@ -11,11 +11,17 @@ namespace {
 
 char currentDriveLetter = 'c';
 
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char lowerAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
-bool isDriveLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isDriveLetter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
-bool isSeparator(char c) { return c == '\\' || c == '/'; }
+bool isSeparator(char c) {
+  return c == '\\' || c == '/';
+}
 
 bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -64,9 +70,13 @@ fs::path driveRoot(char letter) {
   return device;
 }
 
-char currentDrive() { return currentDriveLetter; }
+char currentDrive() {
+  return currentDriveLetter;
+}
 
-void setCurrentDrive(char letter) { currentDriveLetter = lowerAscii(letter); }
+void setCurrentDrive(char letter) {
+  currentDriveLetter = lowerAscii(letter);
+}
 
 fs::path hostPath(const std::string& programPath) {
   std::string_view rest = programPath;

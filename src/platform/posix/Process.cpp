@@ -1,0 +1,141 @@
+// Current drive, current directory and program start on Linux, over the Wine prefix.
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "platform/Error.h"
+#include "platform/Platform.h"
+#include "platform/posix/HostPath.h"
+
+extern char** environ;
+
+namespace platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool isAsciiLetter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+char upperAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+std::string quoted(const std::string& text) {
+  return "\"" + text + "\"";
+}
+
+std::string reason(int error) {
+  return std::generic_category().message(error);
+}
+
+// The environment of the game: ours, with WINEPREFIX naming the prefix in force.
+std::vector<std::string> childEnvironment() {
+  std::vector<std::string> env;
+  for (char** entry = environ; entry && *entry; ++entry) {
+    const std::string_view text(*entry);
+    if (!text.starts_with("WINEPREFIX=")) env.emplace_back(text);
+  }
+  env.push_back("WINEPREFIX=" + posix::winePrefix().string());
+  return env;
+}
+
+// Waits for the child on a thread of its own, so that it leaves no zombie behind while the
+// program stays resident. The program never looks at the result.
+void reapLater(pid_t pid) {
+  try {
+    std::thread([pid] {
+      int status = 0;
+      while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+      }
+    }).detach();
+  } catch (const std::system_error&) {
+    // No thread to spare: the child is reaped when the program ends. The start itself worked.
+  }
+}
+
+}  // namespace
+
+void changeDrive(const std::string& path) {
+  if (path.empty()) return;
+  const char letter = path.front();
+  // A host path names no drive: the current drive does not matter for it.
+  if (letter == '/') return;
+  if (!isAsciiLetter(letter))
+    throw Error("The folder " + quoted(path) + " does not begin with a drive letter.");
+  std::error_code ec;
+  if (!fs::is_directory(posix::driveRoot(letter), ec))
+    throw Error(std::string("Drive ") + upperAscii(letter) + ": does not exist, so the folder " +
+                quoted(path) + " cannot be reached.");
+  posix::setCurrentDrive(letter);
+}
+
+void changeDirectory(const std::string& path) {
+  // Windows refuses an empty folder name; so do we, rather than staying where we are.
+  if (path.empty()) throw Error("Cannot open the folder \"\": no folder was named.");
+  const fs::path host = posix::hostPath(path);
+  if (::chdir(host.c_str()) != 0)
+    throw Error("Cannot open the folder " + quoted(path) + ": " + reason(errno) + ".");
+  // Entering a folder of another drive makes that drive current, as on Windows.
+  if (path.size() >= 2 && isAsciiLetter(path[0]) && path[1] == ':') posix::setCurrentDrive(path[0]);
+}
+
+std::int32_t startProgram(const std::string& path, int /*windowStyle: Wine shows the window*/) {
+  std::error_code ec;
+  // Absolute, so that wine cannot mistake a name beginning with '-' for one of its options.
+  const fs::path host = fs::absolute(posix::hostPath(path), ec);
+  struct stat info {};
+  if (path.empty() || ec || ::stat(host.c_str(), &info) != 0) {
+    const int error = path.empty() ? ENOENT : ec ? ec.value() : errno;
+    if (error == ENOENT || error == ENOTDIR)
+      throw Error("Cannot start " + quoted(path) + ": file not found.");
+    throw Error("Cannot start " + quoted(path) + ": " + reason(error) + ".");
+  }
+  // A folder is there but cannot be run: a start that did not happen, as on Windows.
+  if (S_ISDIR(info.st_mode)) return 0;
+
+  std::string wine = "wine";
+  std::string program = host.string();
+  char* argv[] = {wine.data(), program.data(), nullptr};
+
+  std::vector<std::string> env = childEnvironment();
+  std::vector<char*> envp;
+  envp.reserve(env.size() + 1);
+  for (std::string& entry : env) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+
+  // The game starts with no signal blocked, and with the default action for the signals whose
+  // being ignored would break it (a broken pipe, its own children's ends).
+  posix_spawnattr_t attributes;
+  if (posix_spawnattr_init(&attributes) != 0) return 0;
+  sigset_t none;
+  sigset_t defaults;
+  sigemptyset(&none);
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  sigaddset(&defaults, SIGCHLD);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+  // posix_spawnp searches PATH for wine and reports a failed exec as its result.
+  pid_t pid = 0;
+  const int failed = ::posix_spawnp(&pid, "wine", nullptr, &attributes, argv, envp.data());
+  posix_spawnattr_destroy(&attributes);
+  if (failed != 0 || pid <= 0) return 0;
+
+  reapLater(pid);
+  return static_cast<std::int32_t>(pid);
+}
+
+}  // namespace platform

@@ -1,0 +1,16 @@
+// Knobs of the Linux host's profile writes, for tests and benchmarks only. The program itself
+// never calls these: by default every write is flushed to disk before it replaces the old file.
+#pragma once
+
+#include <functional>
+
+namespace platform::posix {
+
+// Test and benchmark only: whether a profile write flushes (fsync) the new file and its folder.
+void setProfileSync(bool on);
+
+// Test only: runs after the new file is complete and just before it replaces the old one, so a
+// test can end the process at that point. An empty function removes the hook.
+void setBeforeProfileReplace(std::function<void()> hook);
+
+}  // namespace platform::posix

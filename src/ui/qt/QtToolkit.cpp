@@ -1,0 +1,344 @@
+#include "ui/qt/QtToolkit.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QWidget>
+#include <limits>
+#include <stdexcept>
+#include <utility>
+
+#include "ui/Binding.h"
+
+namespace ui::qt {
+namespace {
+
+// The window of the newest toolkit, for the message boxes' parent and the program's end. It
+// clears itself when that window goes.
+QPointer<QWidget>& currentWindow() {
+  static QPointer<QWidget> window;
+  return window;
+}
+
+// The text a caption shows: "&&" is one ampersand; a lone "&" would mark an access key, which
+// no control of this window has, so it shows nothing.
+QString shownText(const std::string& caption) {
+  const QString in = QString::fromUtf8(caption);
+  QString out;
+  out.reserve(in.size());
+  for (qsizetype i = 0; i < in.size(); ++i) {
+    if (in[i] != u'&') {
+      out += in[i];
+    } else if (i + 1 < in.size() && in[i + 1] == u'&') {
+      out += u'&';
+      ++i;
+    }
+  }
+  return out;
+}
+
+// Buttons and group boxes read "&" as their mnemonic marker; doubled, it stays a literal.
+QString asButtonText(const std::string& caption) {
+  return shownText(caption).replace(u'&', QStringLiteral("&&"));
+}
+
+QMessageBox::Icon iconFor(int style) {
+  switch (style & 0x70) {
+    case 16:
+      return QMessageBox::Critical;
+    case 32:
+      return QMessageBox::Question;
+    case 48:
+      return QMessageBox::Warning;
+    case 64:
+      return QMessageBox::Information;
+    default:
+      return QMessageBox::NoIcon;
+  }
+}
+
+// What lets the inspection API find a control's widget.
+class Widgeted {
+ public:
+  virtual ~Widgeted() = default;
+  virtual QWidget* widget() const = 0;
+};
+
+// The states every control has, over a widget that its container owns.
+template <class Interface, class Widget>
+class Bound : public Interface, public Widgeted {
+ public:
+  explicit Bound(Widget* widget) : w_(widget) {}
+  QWidget* widget() const override { return w_; }
+
+  // A control's own flags, whatever its frame's are.
+  bool enabled() const override { return !w_->testAttribute(Qt::WA_ForceDisabled); }
+  void setEnabled(bool enabled) override { w_->setEnabled(enabled); }
+  bool visible() const override { return !w_->isHidden(); }
+  void setVisible(bool visible) override { w_->setVisible(visible); }
+
+  std::string tag() const override { return tag_; }
+  void setTag(const std::string& tag) override { tag_ = tag; }
+  std::string caption() const override { return caption_; }
+  void setCaption(const std::string& caption) override {
+    caption_ = caption;
+    showCaption();
+  }
+  void click() override {}
+
+ protected:
+  virtual void showCaption() = 0;
+
+  Widget* const w_;
+  std::string caption_;
+
+ private:
+  std::string tag_;
+};
+
+// Every event procedure is entered through runEvent.
+void connectClick(QAbstractButton* button, Procedure onClick) {
+  if (!onClick) return;
+  QObject::connect(button, &QAbstractButton::clicked, button,
+                   [procedure = std::move(onClick)] { runEvent(procedure); });
+}
+
+class QtFrame final : public Bound<Frame, QGroupBox> {
+ public:
+  QtFrame(QGroupBox* box, const std::string& caption) : Bound(box) { setCaption(caption); }
+
+ private:
+  void showCaption() override { w_->setTitle(asButtonText(caption_)); }
+};
+
+class QtOptionButton final : public Bound<OptionButton, QRadioButton> {
+ public:
+  QtOptionButton(QRadioButton* button, const std::string& caption, Procedure onClick)
+      : Bound(button) {
+    setCaption(caption);
+    // clicked, not toggled: a selection made by code runs nothing, and a click on the option
+    // that is already selected runs its procedure again.
+    connectClick(button, std::move(onClick));
+  }
+
+  bool value() const override { return w_->isChecked(); }
+  void setValue(bool selected) override {
+    if (selected) {
+      w_->setChecked(true);  // clears the others of its container
+    } else if (w_->isChecked()) {
+      // The selected button of an exclusive group refuses to clear: leave the group meanwhile.
+      w_->setAutoExclusive(false);
+      w_->setChecked(false);
+      w_->setAutoExclusive(true);
+    }
+  }
+  void click() override { w_->click(); }
+
+ private:
+  // A button no wider than its selection mark shows no text, not even a sliver of it.
+  void showCaption() override {
+    const QStyle* style = w_->style();
+    const int mark = style->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, w_) +
+                     style->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, w_);
+    w_->setText(w_->width() > mark ? asButtonText(caption_) : QString());
+  }
+};
+
+class QtTextBox final : public Bound<TextBox, QLineEdit> {
+ public:
+  QtTextBox(QLineEdit* edit, const std::string& text) : Bound(edit) {
+    edit->setMaxLength(std::numeric_limits<int>::max());
+    setText(text);
+  }
+
+  std::string text() const override { return w_->text().toUtf8().toStdString(); }
+  void setText(const std::string& text) override { w_->setText(QString::fromUtf8(text)); }
+  // A text box has no caption of its own; its text stands in.
+  std::string caption() const override { return text(); }
+  void setCaption(const std::string& caption) override { setText(caption); }
+
+ private:
+  void showCaption() override {}
+};
+
+class QtLabel final : public Bound<Label, QLabel> {
+ public:
+  QtLabel(QLabel* label, const std::string& caption) : Bound(label) {
+    label->setTextFormat(Qt::PlainText);
+    setCaption(caption);
+  }
+
+ private:
+  void showCaption() override { w_->setText(shownText(caption_)); }
+};
+
+class QtCheckBox final : public Bound<CheckBox, QCheckBox> {
+ public:
+  QtCheckBox(QCheckBox* box, const std::string& caption) : Bound(box) { setCaption(caption); }
+
+  int value() const override { return w_->isChecked() ? 1 : 0; }
+  void setValue(int value) override { w_->setChecked(value != 0); }
+  void click() override { w_->click(); }
+
+ private:
+  void showCaption() override { w_->setText(asButtonText(caption_)); }
+};
+
+class QtCommandButton final : public Bound<CommandButton, QPushButton> {
+ public:
+  QtCommandButton(QPushButton* button, const std::string& caption, Procedure onClick)
+      : Bound(button) {
+    // Neither the default nor a would-be default: Enter and Esc press no button.
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    setCaption(caption);
+    connectClick(button, std::move(onClick));
+  }
+
+  void click() override { w_->click(); }
+
+ private:
+  void showCaption() override { w_->setText(asButtonText(caption_)); }
+};
+
+}  // namespace
+
+int pixels(int twips) {
+  return (twips >= 0 ? twips + 7 : twips - 7) / 15;
+}
+
+QtToolkit::QtToolkit() = default;
+
+// The wrappers go first, then the window with every widget in it.
+QtToolkit::~QtToolkit() = default;
+
+void QtToolkit::createWindow(const std::string& title, int clientWidth, int clientHeight) {
+  if (window_) throw std::logic_error("the window has been created already");
+  // A fixed window: it can be minimised and closed, not resized or maximised.
+  window_ = std::make_unique<QWidget>(nullptr, Qt::Window | Qt::CustomizeWindowHint |
+                                                   Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                                   Qt::WindowMinimizeButtonHint |
+                                                   Qt::WindowCloseButtonHint);
+  window_->setWindowTitle(QString::fromUtf8(title));
+  window_->setFixedSize(pixels(clientWidth), pixels(clientHeight));
+  currentWindow() = window_.get();
+}
+
+QWidget* QtToolkit::containerWidget(Frame* container) const {
+  if (!window_) throw std::logic_error("controls need their window first");
+  if (!container) return window_.get();
+  QWidget* frame = widgetOf(*container);
+  if (!frame || !window_->isAncestorOf(frame))
+    throw std::logic_error("a control's container must be a frame of its window");
+  return frame;
+}
+
+void QtToolkit::place(QWidget* widget, const Twips& at) {
+  // Edges are rounded, not sizes, so that touching controls stay touching.
+  const int left = pixels(at.left);
+  const int top = pixels(at.top);
+  widget->setGeometry(left, top, pixels(at.left + at.width) - left,
+                      pixels(at.top + at.height) - top);
+  if (widget->focusPolicy() & Qt::TabFocus) {
+    if (lastInTabOrder_) QWidget::setTabOrder(lastInTabOrder_, widget);
+    lastInTabOrder_ = widget;
+  }
+}
+
+template <class Impl, class Widget, class... Args>
+Impl& QtToolkit::add(Frame* container, const Twips& at, Args&&... args) {
+  auto* widget = new Widget(containerWidget(container));
+  place(widget, at);
+  auto control = std::make_unique<Impl>(widget, std::forward<Args>(args)...);
+  Impl& added = *control;
+  controls_.push_back(std::move(control));
+  return added;
+}
+
+Frame& QtToolkit::addFrame(const Twips& at, const std::string& caption) {
+  return add<QtFrame, QGroupBox>(nullptr, at, caption);
+}
+
+OptionButton& QtToolkit::addOptionButton(Frame* container, const Twips& at,
+                                         const std::string& caption, Procedure onClick) {
+  return add<QtOptionButton, QRadioButton>(container, at, caption, std::move(onClick));
+}
+
+TextBox& QtToolkit::addTextBox(Frame* container, const Twips& at, const std::string& text) {
+  return add<QtTextBox, QLineEdit>(container, at, text);
+}
+
+Label& QtToolkit::addLabel(Frame* container, const Twips& at, const std::string& caption) {
+  return add<QtLabel, QLabel>(container, at, caption);
+}
+
+CheckBox& QtToolkit::addCheckBox(Frame* container, const Twips& at, const std::string& caption) {
+  return add<QtCheckBox, QCheckBox>(container, at, caption);
+}
+
+CommandButton& QtToolkit::addCommandButton(Frame* container, const Twips& at,
+                                           const std::string& caption, Procedure onClick) {
+  return add<QtCommandButton, QPushButton>(container, at, caption, std::move(onClick));
+}
+
+int QtToolkit::run(const Procedure& onLoad) {
+  runEvent(onLoad);
+  // A load procedure that ended the program leaves nothing to show.
+  if (ended() || !window_) return 0;
+  window_->show();
+  return QApplication::exec();
+}
+
+QWidget* QtToolkit::window() const {
+  return window_.get();
+}
+
+QWidget* QtToolkit::widgetOf(const Control& control) {
+  const auto* widgeted = dynamic_cast<const Widgeted*>(&control);
+  return widgeted ? widgeted->widget() : nullptr;
+}
+
+Host host() {
+  Host qtHost;
+  qtHost.messageBox = [](const std::string& prompt, int style, const std::string& title) {
+    QWidget* window = currentWindow();
+    QMessageBox box(iconFor(style), QString::fromUtf8(title), QString::fromUtf8(prompt),
+                    QMessageBox::Ok, window && window->isVisible() ? window : nullptr);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+    return kOk;
+  };
+  qtHost.endProgram = [] {
+    if (QWidget* window = currentWindow()) window->hide();
+    QCoreApplication::exit(0);
+  };
+  return qtHost;
+}
+
+}  // namespace ui::qt
+
+namespace ui {
+
+std::unique_ptr<Toolkit> makeToolkit(int& argc, char** argv) {
+  if (!QCoreApplication::instance()) {
+    // One application object for the whole process, kept to its end: windows come and go (the
+    // tests make many), the application stays.
+    static QApplication* const application = new QApplication(argc, argv);
+    (void)application;
+  } else if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+    throw std::logic_error("the window needs a QApplication");
+  }
+  // A host installed before the toolkit (a test's recorder) stays in force.
+  Host previous = setHost(qt::host());
+  if (previous.messageBox || previous.endProgram) setHost(std::move(previous));
+  return std::make_unique<qt::QtToolkit>();
+}
+
+}  // namespace ui

@@ -1,0 +1,375 @@
+// The Qt binding on the offscreen platform: the window's layout, captions, option groups, keys,
+// and how an error or an end of the program leaves the window and its event loop.
+#include "ui/Binding.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QApplication>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <map>
+#include <memory>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "ui/qt/QtToolkit.h"
+
+namespace {
+
+using testing_support::RecordingHost;
+using ui::qt::QtToolkit;
+
+int argc = 1;
+char* argv[] = {const_cast<char*>("kestrun-tests"), nullptr};
+
+enum class Kind { Button, Frame, Option, Text, Label, Check };
+struct Row {
+  const char* name;
+  Kind kind;
+  const char* container;  // nullptr: the window
+  const char* caption;
+  const char* shown;  // what the user reads
+  ui::Twips at;
+};
+
+// The window's sixteen controls in tab order.
+const std::vector<Row> kRows = {
+    {"Command1", Kind::Button, nullptr, "Copy && Launch", "Copy & Launch", {120, 3240, 1455, 375}},
+    {"Frame1",
+     Kind::Frame,
+     nullptr,
+     "Installation Folder",
+     "Installation Folder",
+     {120, 120, 4095, 975}},
+    {"Option1", Kind::Option, "Frame1", "Option1", "", {120, 240, 255, 255}},
+    {"Text1", Kind::Text, "Frame1", "c:\\Gunship!", "c:\\Gunship!", {480, 240, 3495, 285}},
+    {"Option2", Kind::Option, "Frame1", "Option1", "", {120, 600, 255, 255}},
+    {"Text2", Kind::Text, "Frame1", "c:\\Gunship!", "c:\\Gunship!", {480, 600, 3495, 285}},
+    {"Frame2", Kind::Frame, nullptr, "Select FM", "Select FM", {120, 1200, 4095, 1455}},
+    {"optFM0", Kind::Option, "Frame2", "?", "?", {240, 240, 1815, 255}},
+    {"optFM1", Kind::Option, "Frame2", "?", "?", {240, 600, 1815, 255}},
+    {"optFM2", Kind::Option, "Frame2", "?", "?", {240, 960, 1815, 255}},
+    {"lblCurrent0", Kind::Label, "Frame2", "Current", "Current", {2280, 240, 975, 255}},
+    {"lblCurrent1", Kind::Label, "Frame2", "Current", "Current", {2280, 600, 975, 255}},
+    {"lblCurrent2", Kind::Label, "Frame2", "Current", "Current", {2280, 960, 975, 255}},
+    {"Command2", Kind::Button, nullptr, "Copy", "Copy", {2760, 2760, 1455, 375}},
+    {"Command3", Kind::Button, nullptr, "Launch", "Launch", {2760, 3240, 1455, 375}},
+    {"chkSr", Kind::Check, nullptr, "Stay Resident?", "Stay Resident?", {240, 2760, 1695, 255}},
+};
+
+// The window built through the binding; every button's procedure counts its runs and does
+// what actions holds for it.
+struct Window {
+  Window() {
+    toolkit->createWindow(ui::kAppTitle, 4335, 3735);
+    for (const Row& row : kRows) {
+      auto* frame = row.container ? &as<ui::Frame>(row.container) : nullptr;
+      ui::Procedure procedure = [this, name = std::string(row.name)] {
+        ++runs[name];
+        if (actions.count(name)) actions[name]();
+      };
+      ui::Control* made = nullptr;
+      switch (row.kind) {
+        case Kind::Button:
+          made = &toolkit->addCommandButton(frame, row.at, row.caption, procedure);
+          break;
+        case Kind::Frame:
+          made = &toolkit->addFrame(row.at, row.caption);
+          break;
+        case Kind::Option:
+          made = &toolkit->addOptionButton(frame, row.at, row.caption, procedure);
+          break;
+        case Kind::Text:
+          made = &toolkit->addTextBox(frame, row.at, row.caption);
+          break;
+        case Kind::Label:
+          made = &toolkit->addLabel(frame, row.at, row.caption);
+          break;
+        case Kind::Check:
+          made = &toolkit->addCheckBox(frame, row.at, row.caption);
+          break;
+      }
+      controls[row.name] = made;
+    }
+  }
+  template <class T>
+  T& as(const std::string& name) {
+    return dynamic_cast<T&>(*controls.at(name));
+  }
+  QWidget* widget(const std::string& name) { return QtToolkit::widgetOf(*controls.at(name)); }
+  QWidget* window() { return dynamic_cast<QtToolkit&>(*toolkit).window(); }
+
+  std::unique_ptr<ui::Toolkit> toolkit = ui::makeToolkit(argc, argv);
+  std::map<std::string, ui::Control*> controls;
+  std::map<std::string, int> runs;
+  std::map<std::string, std::function<void()>> actions;
+};
+
+QString shownText(QWidget* widget) {
+  if (auto* edit = qobject_cast<QLineEdit*>(widget)) return edit->text();
+  // A button without text is named after its surroundings; it shows nothing itself.
+  if (auto* button = qobject_cast<QAbstractButton*>(widget); button && button->text().isEmpty())
+    return {};
+  return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+}
+
+TEST(QtBinding, WindowAndControlsSitWhereTheirTwipsSay) {
+  Window w;
+  EXPECT_EQ(w.window()->windowTitle(), "Kestrun");
+  EXPECT_EQ(w.window()->size(), QSize(289, 249));
+  EXPECT_EQ(w.window()->minimumSize(), w.window()->maximumSize());  // not resizable
+  for (const Row& row : kRows) {
+    SCOPED_TRACE(row.name);
+    QWidget* widget = w.widget(row.name);
+    EXPECT_EQ(widget->parentWidget(), row.container ? w.widget(row.container) : w.window());
+    const QRect r = widget->geometry();
+    EXPECT_EQ(r.x() * 15, row.at.left);
+    EXPECT_EQ(r.y() * 15, row.at.top);
+    EXPECT_EQ(r.width() * 15, row.at.width);
+    EXPECT_EQ(r.height() * 15, row.at.height);
+  }
+  EXPECT_EQ(ui::qt::pixels(22), 1);  // to the nearest pixel, not truncated
+  EXPECT_EQ(ui::qt::pixels(23), 2);
+}
+
+TEST(QtBinding, CaptionsAndInitialStates) {
+  Window w;
+  for (const Row& row : kRows) {
+    SCOPED_TRACE(row.name);
+    ui::Control& control = *w.controls[row.name];
+    EXPECT_EQ(control.caption(), row.caption);
+    EXPECT_EQ(shownText(w.widget(row.name)), QString::fromUtf8(row.shown));
+    EXPECT_TRUE(control.enabled());
+    EXPECT_TRUE(control.visible());
+    EXPECT_EQ(control.tag(), "");
+    if (auto* button = qobject_cast<QAbstractButton*>(w.widget(row.name))) {
+      EXPECT_TRUE(button->shortcut().isEmpty()) << "no access key";
+      EXPECT_FALSE(button->isChecked());
+    }
+    if (auto* push = qobject_cast<QPushButton*>(w.widget(row.name))) {
+      EXPECT_FALSE(push->isDefault() || push->autoDefault());
+    }
+  }
+  // Text boxes: single-line, no length limit, UTF-8 both ways.
+  auto& text = w.as<ui::TextBox>("Text2");
+  const std::string longText(70000, 'x');
+  text.setText(longText);
+  EXPECT_EQ(text.text(), longText);
+  text.setText("d:\\Spiele\\Kampfhubschrauber \xC3\xBC");
+  EXPECT_EQ(text.text(), "d:\\Spiele\\Kampfhubschrauber \xC3\xBC");
+  // A caption set later keeps the notation and still shows one ampersand.
+  w.controls["optFM0"]->setCaption("Tiger && Havoc");
+  EXPECT_EQ(w.controls["optFM0"]->caption(), "Tiger && Havoc");
+  EXPECT_EQ(shownText(w.widget("optFM0")), "Tiger & Havoc");
+}
+
+TEST(QtBinding, VisibleAndEnabledAreTheControlsOwnFlags) {
+  Window w;
+  auto& label = *w.controls["lblCurrent1"];
+  label.setVisible(false);  // before the window is shown, as the form's constructor does
+  EXPECT_FALSE(label.visible());
+  w.window()->show();
+  EXPECT_FALSE(label.visible());
+  EXPECT_FALSE(w.widget("lblCurrent1")->isVisible());
+  EXPECT_TRUE(w.controls["lblCurrent0"]->visible());
+  label.setVisible(true);
+  EXPECT_TRUE(w.widget("lblCurrent1")->isVisible());
+
+  w.controls["Frame1"]->setEnabled(false);
+  EXPECT_TRUE(w.controls["Option1"]->enabled());
+}
+
+TEST(QtBinding, TabOrderIsCreationOrder) {
+  Window w;
+  std::vector<QWidget*> expected;
+  for (const Row& row : kRows)
+    if (w.widget(row.name)->focusPolicy() & Qt::TabFocus) expected.push_back(w.widget(row.name));
+  ASSERT_EQ(expected.size(), 11u);  // frames and labels take no focus
+
+  std::vector<QWidget*> chain;
+  for (QWidget* next = w.window()->nextInFocusChain(); next != w.window();
+       next = next->nextInFocusChain())
+    if (std::find(expected.begin(), expected.end(), next) != expected.end()) chain.push_back(next);
+  EXPECT_EQ(chain, expected);
+}
+
+// Steps on option buttons: select, clear, a user's click, disable.
+struct GroupCase {
+  const char* what;
+  std::vector<std::pair<char, const char*>> steps;  // 's', 'c', 'k', 'd' and the control
+  std::set<std::string> selected;
+  std::map<std::string, int> runs;
+};
+
+TEST(QtBinding, OptionGroups) {
+  const std::vector<GroupCase> cases = {
+      {"selecting Option2 clears Option1", {{'s', "Option1"}, {'s', "Option2"}}, {"Option2"}, {}},
+      {"frames don't interfere", {{'s', "Option1"}, {'s', "optFM1"}}, {"Option1", "optFM1"}, {}},
+      {"a disabled option stays selected",
+       {{'s', "optFM1"}, {'d', "optFM1"}, {'k', "Option2"}},
+       {"optFM1", "Option2"},
+       {{"Option2", 1}}},
+      {"a disabled selected option is cleared by its group",
+       {{'s', "optFM1"}, {'d', "optFM1"}, {'k', "optFM2"}},
+       {"optFM2"},
+       {{"optFM2", 1}}},
+      {"clearing the selected option leaves none", {{'s', "Option2"}, {'c', "Option2"}}, {}, {}},
+      {"clearing another option changes nothing",
+       {{'s', "Option2"}, {'c', "Option1"}},
+       {"Option2"},
+       {}},
+      {"the group stays exclusive after a clear",
+       {{'s', "Option1"}, {'c', "Option1"}, {'s', "Option2"}, {'s', "Option1"}},
+       {"Option1"},
+       {}},
+      {"switching by click runs only the new option's procedure",
+       {{'k', "Option1"}, {'k', "Option2"}},
+       {"Option2"},
+       {{"Option1", 1}, {"Option2", 1}}},
+      {"clicking the selected option runs it again",
+       {{'s', "Option1"}, {'k', "Option1"}, {'k', "Option1"}},
+       {"Option1"},
+       {{"Option1", 2}}},
+      {"a disabled option takes no click", {{'d', "Option2"}, {'k', "Option2"}}, {}, {}},
+  };
+  for (const GroupCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    Window w;
+    for (const auto& [op, name] : c.steps) {
+      auto& option = w.as<ui::OptionButton>(name);
+      if (op == 's') option.setValue(true);
+      if (op == 'c') option.setValue(false);
+      if (op == 'k') option.click();
+      if (op == 'd') option.setEnabled(false);
+    }
+    std::set<std::string> selected;
+    for (const char* name : {"Option1", "Option2", "optFM0", "optFM1", "optFM2"})
+      if (w.as<ui::OptionButton>(name).value()) selected.insert(name);
+    EXPECT_EQ(selected, c.selected);
+    EXPECT_EQ(w.runs, c.runs);
+  }
+}
+
+TEST(QtBinding, EnterAndEscPressNoButton) {
+  Window w;
+  w.window()->show();
+  for (const char* focus : {"Text1", "chkSr", "Option1"}) {
+    for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+      QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+      QApplication::sendEvent(w.widget(focus), &press);
+    }
+  }
+  EXPECT_TRUE(w.runs.empty());
+}
+
+TEST(QtBinding, AnEscapingErrorIsReportedOnceAndEndsTheProgram) {
+  for (const char* failing : {"Command2", "Option2"}) {
+    SCOPED_TRACE(failing);
+    Window w;
+    RecordingHost host;
+    w.actions[failing] = [] { throw std::runtime_error("Path not found: c:\\Gunship!"); };
+    w.controls[failing]->click();
+    ASSERT_EQ(host.messages().size(), 1u);
+    EXPECT_EQ(host.messages()[0].style, ui::kCritical);
+    EXPECT_EQ(host.messages()[0].title, "Kestrun");
+    EXPECT_NE(host.messages()[0].prompt.find("Path not found: c:\\Gunship!"), std::string::npos);
+    EXPECT_EQ(host.ends(), 1);
+    w.controls["Command3"]->click();
+    w.controls["Option1"]->click();
+    EXPECT_EQ(w.runs, (std::map<std::string, int>{{failing, 1}}));
+  }
+}
+
+// The binding's own host, put in force for one test; answers each message box with OK.
+struct QtHostInForce {
+  QtHostInForce() : previous(ui::setHost(ui::qt::host())) {
+    answer.setInterval(10);
+    QObject::connect(&answer, &QTimer::timeout, [this] {
+      for (QWidget* top : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(top);
+        if (!box || !box->isVisible()) continue;
+        shown.push_back({box->windowTitle(), box->text(), box->icon(), box->standardButtons()});
+        box->button(QMessageBox::Ok)->click();
+      }
+    });
+    answer.start();
+  }
+  ~QtHostInForce() {
+    ui::setHost(previous);
+    ui::resetEnded();
+  }
+  struct Shown {
+    QString title, text;
+    QMessageBox::Icon icon;
+    QMessageBox::StandardButtons buttons;
+  };
+  ui::Host previous;
+  QTimer answer;
+  std::vector<Shown> shown;
+};
+
+TEST(QtBinding, MessageBoxesShowTheirStyle) {
+  Window w;
+  QtHostInForce host;
+  EXPECT_EQ(ui::msgBox("Error 0 Writing to <c:\\data\\custom.ini>"), ui::kOk);
+  EXPECT_EQ(ui::msgBox("Unable to start gunship.exe", ui::kCritical), ui::kOk);
+  ASSERT_EQ(host.shown.size(), 2u);
+  EXPECT_EQ(host.shown[0].title, "Kestrun");
+  EXPECT_EQ(host.shown[0].text, "Error 0 Writing to <c:\\data\\custom.ini>");
+  EXPECT_EQ(host.shown[0].icon, QMessageBox::NoIcon);
+  EXPECT_EQ(host.shown[1].icon, QMessageBox::Critical);
+  for (const auto& shown : host.shown) EXPECT_EQ(shown.buttons, QMessageBox::Ok);
+}
+
+TEST(QtBinding, AnErrorInAClickClosesTheWindowAndEndsTheRun) {
+  Window w;
+  QtHostInForce host;
+  QTimer giveUp;  // a run that never ends fails instead of hanging
+  giveUp.callOnTimeout([] { QCoreApplication::exit(99); });
+  giveUp.start(5000);
+  w.actions["Command3"] = [] { throw std::runtime_error("File not found"); };
+  QTimer::singleShot(0, [&w] { w.controls["Command3"]->click(); });
+  EXPECT_EQ(w.toolkit->run([] {}), 0);
+  EXPECT_FALSE(w.window()->isVisible());
+  ASSERT_EQ(host.shown.size(), 1u);
+  EXPECT_EQ(host.shown[0].icon, QMessageBox::Critical);
+  EXPECT_TRUE(host.shown[0].text.contains("File not found"));
+  w.controls["Command2"]->click();
+  EXPECT_EQ(w.runs.count("Command2"), 0u);
+}
+
+TEST(QtBinding, ALoadThatEndsTheProgramShowsNoWindow) {
+  Window w;
+  RecordingHost host;
+  QTimer giveUp;
+  giveUp.callOnTimeout([] { QCoreApplication::exit(99); });
+  giveUp.start(2000);
+  int loads = 0;
+  EXPECT_EQ(w.toolkit->run([&loads] {
+    ++loads;
+    throw std::runtime_error("Device unavailable");
+  }),
+            0);
+  EXPECT_EQ(loads, 1);
+  EXPECT_FALSE(w.window()->isVisible());
+  EXPECT_EQ(host.messages().size(), 1u);
+}
+
+TEST(QtBinding, AHostInstalledBeforeTheToolkitStays) {
+  RecordingHost host;
+  Window w;
+  ui::msgBox("Unable to start gunship.exe", ui::kCritical);
+  EXPECT_EQ(host.messages().size(), 1u);
+}
+
+}  // namespace

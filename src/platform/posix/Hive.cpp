@@ -136,7 +136,10 @@ bool parseHexList(const std::vector<std::string_view>& lines, std::size_t& index
     skipBlanks(line, pos);
     if (pos == line.size()) return true;
     if (line[pos] == '\\') {
-      if (!onlyBlanksFrom(line, pos + 1) || index + 1 == lines.size()) return false;
+      // The list goes on only on a following line that begins with blanks.
+      if (!onlyBlanksFrom(line, pos + 1) || index + 1 == lines.size() || lines[index + 1].empty() ||
+          !isBlank(lines[index + 1][0]))
+        return false;
       line = lines[++index];
       pos = 0;
       continue;

@@ -18,7 +18,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <mutex>
 
@@ -103,9 +102,12 @@ std::shared_ptr<const Hive> loadHive(HiveFile file) {
   auto found = hiveCache.find(path.string());
   if (found != hiveCache.end() && found->second.stamp == stamp) return found->second.hive;
 
+  // Read as it stands: a hive being rewritten may be shorter than stat said.
   std::ifstream in(path, std::ios::binary);
   if (!in) return nullptr;
-  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::string text(static_cast<std::size_t>(info.st_size), '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<std::size_t>(in.gcount()));
   std::shared_ptr<const Hive> hive = posix::hive::parse(text);
   hiveCache[path.string()] = Cached{stamp, hive};
   return hive;

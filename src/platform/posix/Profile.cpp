@@ -38,13 +38,17 @@ bool readWhole(const fs::path& path, std::string& text) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && st.st_size > 0) text.reserve(static_cast<std::size_t>(st.st_size));
-  char chunk[1 << 16];
+  // One read of the whole file in the usual case; the loop only goes on for a growing file.
+  const std::size_t expected =
+      (::fstat(fd, &st) == 0 && st.st_size > 0) ? static_cast<std::size_t>(st.st_size) : 0;
+  text.resize(expected + 1);
+  std::size_t have = 0;
   bool ok = true;
   for (;;) {
-    const ssize_t got = ::read(fd, chunk, sizeof chunk);
+    if (have == text.size()) text.resize(text.size() * 2);
+    const ssize_t got = ::read(fd, text.data() + have, text.size() - have);
     if (got > 0) {
-      text.append(chunk, static_cast<std::size_t>(got));
+      have += static_cast<std::size_t>(got);
     } else if (got == 0) {
       break;
     } else if (errno != EINTR) {
@@ -53,6 +57,7 @@ bool readWhole(const fs::path& path, std::string& text) {
     }
   }
   ::close(fd);
+  text.resize(ok ? have : 0);
   return ok;
 }
 
@@ -106,9 +111,12 @@ bool replaceFile(const fs::path& target, const std::string& data, const struct s
   fs::path temporary;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temporary =
-        folder / ("." + target.filename().string() + ".kestrun-" + std::to_string(::getpid()) +
-                  "-" + std::to_string(counter++) + "-" + std::to_string(entropy()));
+    std::string name = ".";
+    name.append(target.filename().string());
+    name.append(".kestrun-").append(std::to_string(::getpid()));
+    name.append("-").append(std::to_string(counter++));
+    name.append("-").append(std::to_string(entropy()));
+    temporary = folder / name;
     fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) return false;
   }

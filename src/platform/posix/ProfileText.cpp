@@ -126,6 +126,11 @@ void forFirstSection(std::string_view text, std::string_view section, bool trimA
   Lines lines(text, bodyStart(text));
   Line line;
   while (lines.next(line)) {
+    if (!inside) {  // outside the section only a header matters: skip the rest cheaply
+      std::size_t first = line.begin;
+      while (first < line.end && isBlank(text[first])) ++first;
+      if (first == line.end || text[first] != '[') continue;
+    }
     const Parsed p = classify(text, line);
     if (p.kind == Kind::Header) {
       if (inside) return;

@@ -115,22 +115,4 @@ TEST_F(ReadRegStringTest, MalformedPathsAreReportedAndYieldNothing) {
   EXPECT_TRUE(host.messages().empty());
 }
 
-TEST(HiveFromName, KnowsTheSevenRootsExactly) {
-  const std::pair<std::string, std::uint32_t> cases[] = {
-      {"HKEY_CLASSES_ROOT", 0x80000000},
-      {"HKEY_CURRENT_USER", 0x80000001},
-      {"HKEY_LOCAL_MACHINE", 0x80000002},
-      {"HKEY_USERS", 0x80000003},
-      {"HKEY_PERFORMANCE_DATA", 0x80000004},
-      {"HKEY_CURRENT_CONFIG", 0x80000005},
-      {"HKEY_DYN_DATA", 0x80000006},
-      {"HKEY_LOCAL_MACHINE ", 0},
-      {"HKLM", 0},
-      {"HKEY_Users", 0},
-  };
-  for (auto [name, handle] : cases) {
-    EXPECT_EQ(HiveFromName(name), handle) << name;
-  }
-}
-
 }  // namespace

@@ -7,12 +7,15 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
 #include <QTimer>
 #include <map>
 #include <memory>
@@ -171,6 +174,30 @@ TEST(QtBinding, CaptionsAndInitialStates) {
   w.controls["optFM0"]->setCaption("Tiger && Havoc");
   EXPECT_EQ(w.controls["optFM0"]->caption(), "Tiger && Havoc");
   EXPECT_EQ(shownText(w.widget("optFM0")), "Tiger & Havoc");
+}
+
+// The fixed layout holds its captions, and the flight models' names, in the window's font.
+TEST(QtBinding, CaptionsFitTheirControls) {
+  Window w;
+  w.controls["optFM0"]->setCaption("Apache Flight Model");
+  w.controls["optFM1"]->setCaption("Tiger Flight Model");
+  w.controls["optFM2"]->setCaption("Havoc Flight Model");
+  for (const Row& row : kRows) {
+    SCOPED_TRACE(row.name);
+    QWidget* widget = w.widget(row.name);
+    if (shownText(widget).isEmpty()) continue;  // Option1, Option2: the mark alone
+    const QStyle* style = widget->style();
+    auto metric = [&](QStyle::PixelMetric m) { return style->pixelMetric(m, nullptr, widget); };
+    int room = widget->width();
+    if (qobject_cast<QRadioButton*>(widget))
+      room -=
+          metric(QStyle::PM_ExclusiveIndicatorWidth) + metric(QStyle::PM_RadioButtonLabelSpacing);
+    else if (qobject_cast<QCheckBox*>(widget))
+      room -= metric(QStyle::PM_IndicatorWidth) + metric(QStyle::PM_CheckBoxLabelSpacing);
+    else if (qobject_cast<QPushButton*>(widget))
+      room -= 2 * (metric(QStyle::PM_ButtonMargin) + metric(QStyle::PM_DefaultFrameWidth));
+    EXPECT_LE(widget->fontMetrics().horizontalAdvance(shownText(widget)), room);
+  }
 }
 
 TEST(QtBinding, VisibleAndEnabledAreTheControlsOwnFlags) {

@@ -1,11 +1,16 @@
 #include "ui/qt/QtToolkit.h"
 
+#include <QtWidgets/qdrawutil.h>
+
 #include <QApplication>
 #include <QCheckBox>
+#include <QFont>
+#include <QFontMetricsF>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
@@ -64,6 +69,20 @@ QMessageBox::Icon iconFor(int style) {
   }
 }
 
+// The layout's twips were drawn for the classic 8-point dialog font, whose average letter is 6
+// pixels wide. The desktop's font family stays; its size comes down, where needed, to take no
+// more room than that, so that captions fit their controls.
+QFont layoutFont(QFont font) {
+  constexpr double kPointSize = 8.0;
+  constexpr double kAverageLetter = 6.0;
+  if (font.pointSizeF() > kPointSize) font.setPointSizeF(kPointSize);
+  const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+  const double average = QFontMetricsF(font).horizontalAdvance(letters) / letters.size();
+  if (average > kAverageLetter && font.pointSizeF() > 0)
+    font.setPointSizeF(font.pointSizeF() * kAverageLetter / average);
+  return font;
+}
+
 // What lets the inspection API find a control's widget.
 class Widgeted {
  public:
@@ -109,6 +128,29 @@ void connectClick(QAbstractButton* button, Procedure onClick) {
   QObject::connect(button, &QAbstractButton::clicked, button,
                    [procedure = std::move(onClick)] { runEvent(procedure); });
 }
+
+// A frame as the layout expects it: an etched border through the middle of its caption, so that
+// controls placed a row below its top edge sit well inside it. (Styles such as Fusion draw the
+// border under the caption, right across that first row.)
+class FrameBox final : public QGroupBox {
+ public:
+  using QGroupBox::QGroupBox;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    const QFontMetrics metrics = fontMetrics();
+    qDrawShadeRect(&painter, rect().adjusted(0, metrics.height() / 2, 0, 0), palette(), true);
+    if (title().isEmpty()) return;
+    constexpr int kInset = 6;
+    constexpr int kPad = 2;
+    const int width = metrics.size(Qt::TextShowMnemonic, title()).width();
+    const QRect caption(kInset, 0, width + 2 * kPad, metrics.height());
+    painter.fillRect(caption, palette().brush(backgroundRole()));
+    style()->drawItemText(&painter, caption, Qt::AlignCenter | Qt::TextHideMnemonic, palette(),
+                          isEnabled(), title(), QPalette::WindowText);
+  }
+};
 
 class QtFrame final : public Bound<Frame, QGroupBox> {
  public:
@@ -228,6 +270,7 @@ void QtToolkit::createWindow(const std::string& title, int clientWidth, int clie
                                                    Qt::WindowCloseButtonHint);
   window_->setWindowTitle(QString::fromUtf8(title));
   window_->setFixedSize(pixels(clientWidth), pixels(clientHeight));
+  window_->setFont(layoutFont(window_->font()));
   currentWindow() = window_.get();
 }
 
@@ -263,7 +306,7 @@ Impl& QtToolkit::add(Frame* container, const Twips& at, Args&&... args) {
 }
 
 Frame& QtToolkit::addFrame(const Twips& at, const std::string& caption) {
-  return add<QtFrame, QGroupBox>(nullptr, at, caption);
+  return add<QtFrame, FrameBox>(nullptr, at, caption);
 }
 
 OptionButton& QtToolkit::addOptionButton(Frame* container, const Twips& at,

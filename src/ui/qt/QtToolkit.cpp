@@ -32,6 +32,13 @@ QPointer<QWidget>& currentWindow() {
   return window;
 }
 
+// Whether run is in its event loop. Told to quit outside one, Qt would make the next modal loop
+// (a message box's) return before it shows.
+bool& eventLoopRunning() {
+  static bool running = false;
+  return running;
+}
+
 // The text a caption shows: "&&" is one ampersand; a lone "&" would mark an access key, which
 // no control of this window has, so it shows nothing.
 QString shownText(const std::string& caption) {
@@ -336,7 +343,10 @@ int QtToolkit::run(const Procedure& onLoad) {
   // A load procedure that ended the program leaves nothing to show.
   if (ended() || !window_) return 0;
   window_->show();
-  return QApplication::exec();
+  eventLoopRunning() = true;
+  const int code = QApplication::exec();
+  eventLoopRunning() = false;
+  return code;
 }
 
 QWidget* QtToolkit::window() const {
@@ -360,7 +370,7 @@ Host host() {
   };
   qtHost.endProgram = [] {
     if (QWidget* window = currentWindow()) window->hide();
-    QCoreApplication::exit(0);
+    if (eventLoopRunning()) QCoreApplication::exit(0);
   };
   return qtHost;
 }

@@ -46,7 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
     Files, ProfileEdit,
     ::testing::Values(
         EditCase{"LfReplace", kLf, "S", "A", "  9 ",
-                 "; head\n[s]\n  a =9 \n;c\nbare\n\n\n[t]\nx=2\n"},
+                 "; head\n[s]\n  a = 9 \n;c\nbare\n\n\n[t]\nx=2\n"},
         EditCase{"LfAppendKey", kLf, "s", "b", "9",
                  "; head\n[s]\n  a = 1  \n;c\nbare\nb=9\n\n\n[t]\nx=2\n"},
         EditCase{"LfBareLineGetsValue", kLf, "s", "BARE", "9",
@@ -74,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
         EditCase{"FirstDuplicateSection", "[s]\na=1\n[S]\nb=1\n", "s", "b", "2",
                  "[s]\na=1\nb=2\n[S]\nb=1\n"},
         EditCase{"FirstDuplicateKey", "[s]\nk=1\nK=1\n", "s", "k", "2", "[s]\nk=2\nK=1\n"},
-        EditCase{"KeySpellingKept", "[s]\n\tHelo\t=\tA\t\n", "s", "helo", "B", "[s]\n\tHelo\t=B\n"},
+        EditCase{"KeySpellingKept", "[s]\n\tHelo\t=\tA\t\n", "s", "helo", "B", "[s]\n\tHelo\t=\tB\n"},
         EditCase{"TrailingValueBlanksWritten", "[s]\n", "s", " k ", "  v  ", "[s]\nk=v  \n"},
         EditCase{"OpenBracketLineIsAnEntry", "[s]\n[x\n\n[t]\n", "s", "k", "v",
                  "[s]\n[x\nk=v\n\n[t]\n"},
@@ -98,7 +98,7 @@ TEST(ProfileEdit, EqualValueDoesNotRewrite) {
   ASSERT_EQ(::stat(path.c_str(), &after), 0);
   EXPECT_EQ(before.st_ino, after.st_ino);
   EXPECT_NE(platform::writePrivateProfileString("s", "k", "v", path.c_str()), 0);
-  EXPECT_EQ(readFile(path), "[s]\nk =v\n");
+  EXPECT_EQ(readFile(path), "[s]\nk = v\n");
 }
 
 TEST(ProfileEdit, StructureBreakingTextIsRefused) {

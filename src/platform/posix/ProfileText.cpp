@@ -230,7 +230,11 @@ std::optional<std::string> withValue(std::string_view text, std::string_view sec
       std::string out;
       out.reserve(text.size() + newValue.size() + 1);
       if (p.equals != kNone) {
-        out.append(text.substr(0, p.equals + 1));
+        // Only the value changes: the key's spelling and the blanks around "=" stay.
+        std::size_t valueStart = p.equals + 1;
+        while (valueStart < line.end && (text[valueStart] == ' ' || text[valueStart] == '\t'))
+          ++valueStart;
+        out.append(text.substr(0, valueStart));
       } else {
         out.append(text.substr(0, p.nameEnd));
         out.push_back('=');

@@ -23,6 +23,10 @@ struct ValueCase {
   std::string expected;
 };
 
+void PrintTo(const ValueCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class ProfileRead : public ::testing::TestWithParam<ValueCase> {};
 
 TEST_P(ProfileRead, ReadsValueByWindowsRules) {
@@ -89,6 +93,10 @@ struct ListCase {
   std::uint32_t count;
   std::string bytes;  // the buffer's first count+1 (or +2 when cut) bytes
 };
+
+void PrintTo(const ListCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class ProfileKeyList : public ::testing::TestWithParam<ListCase> {};
 

@@ -24,6 +24,10 @@ struct EditCase {
   std::string after;
 };
 
+void PrintTo(const EditCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 const std::string kNoFile = "<none>";
 const std::string kBom = "\xEF\xBB\xBF";
 
@@ -74,7 +78,8 @@ INSTANTIATE_TEST_SUITE_P(
         EditCase{"FirstDuplicateSection", "[s]\na=1\n[S]\nb=1\n", "s", "b", "2",
                  "[s]\na=1\nb=2\n[S]\nb=1\n"},
         EditCase{"FirstDuplicateKey", "[s]\nk=1\nK=1\n", "s", "k", "2", "[s]\nk=2\nK=1\n"},
-        EditCase{"KeySpellingKept", "[s]\n\tHelo\t=\tA\t\n", "s", "helo", "B", "[s]\n\tHelo\t=\tB\n"},
+        EditCase{"KeySpellingKept", "[s]\n\tHelo\t=\tA\t\n", "s", "helo", "B",
+                 "[s]\n\tHelo\t=\tB\n"},
         EditCase{"TrailingValueBlanksWritten", "[s]\n", "s", " k ", "  v  ", "[s]\nk=v  \n"},
         EditCase{"OpenBracketLineIsAnEntry", "[s]\n[x\n\n[t]\n", "s", "k", "v",
                  "[s]\n[x\nk=v\n\n[t]\n"},

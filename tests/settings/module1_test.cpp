@@ -19,6 +19,10 @@ struct KeyCase {
   std::string expected;
 };
 
+void PrintTo(const KeyCase& c, std::ostream* out) {
+  *out << '"' << c.key << '"';
+}
+
 class Module1Key : public ::testing::TestWithParam<KeyCase> {};
 
 TEST_P(Module1Key, OnlyEmptyAndUpperNullListTheKeys) {

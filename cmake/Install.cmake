@@ -1,0 +1,39 @@
+# Installing Kestrun and packaging it as a Debian package:
+#   cmake --install build --prefix /usr      or      (cd build && cpack -G DEB)
+include(GNUInstallDirs)
+
+install(TARGETS kestrun RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+if(NOT WIN32)
+  set(KESTRUN_PACKAGING_DIR ${CMAKE_CURRENT_SOURCE_DIR}/packaging)
+  install(FILES ${KESTRUN_PACKAGING_DIR}/kestrun.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${KESTRUN_PACKAGING_DIR}/kestrun.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+  set(CPACK_PACKAGE_NAME kestrun)
+  set(CPACK_PACKAGE_VENDOR "The Kestrun developers")
+  set(CPACK_PACKAGE_CONTACT "Kestrun developers <kestrun@example.org>")
+  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "flight-model switcher and launcher for Gunship! under Wine")
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+  set(CPACK_STRIP_FILES ON)
+
+  set(CPACK_DEBIAN_PACKAGE_NAME kestrun)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
+  set(CPACK_DEBIAN_PACKAGE_SECTION games)
+  # CPack puts the summary first and indents these lines under it.
+  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+      "Kestrun finds the helicopter simulation Gunship! in a Wine prefix
+($WINEPREFIX or ~/.wine), lists the predefined flight models of the
+game's profile and marks the one in force. It copies the flight model
+you pick into force, changing nothing else in the profile, and starts
+the game with wine.")
+  # The libraries come from dpkg-shlibdeps; Qt's window-system plugins are loaded at run time,
+  # so they are named here.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "wine")
+  set(CPACK_GENERATOR DEB)
+  include(CPack)
+endif()

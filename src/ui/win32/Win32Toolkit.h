@@ -1,0 +1,74 @@
+// The Win32 binding of the window toolkit: one fixed-size top-level window of plain USER32
+// controls.
+//
+// Frames are group boxes. A frame's controls are not its children: they are children of the
+// window, placed at the frame's offset. That keeps every control in one sibling list, where the
+// dialog manager's tab order (creation order), its radio-button groups (WS_GROUP) and the
+// automatic radio buttons' exclusion all work unaided. WS_GROUP starts a group at the first
+// control of each frame and at every control of the window itself, so a frame's option buttons
+// exclude each other and nothing outside the frame.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/Controls.h"
+
+namespace ui::win32 {
+
+class Win32Control;
+
+class Win32Toolkit : public Toolkit {
+ public:
+  Win32Toolkit();
+  ~Win32Toolkit() override;
+  Win32Toolkit(const Win32Toolkit&) = delete;
+  Win32Toolkit& operator=(const Win32Toolkit&) = delete;
+
+  void createWindow(const std::string& title, int clientWidth, int clientHeight) override;
+  Frame& addFrame(const Twips& at, const std::string& caption) override;
+  OptionButton& addOptionButton(Frame* container, const Twips& at, const std::string& caption,
+                                Procedure onClick) override;
+  TextBox& addTextBox(Frame* container, const Twips& at, const std::string& text) override;
+  Label& addLabel(Frame* container, const Twips& at, const std::string& caption) override;
+  CheckBox& addCheckBox(Frame* container, const Twips& at, const std::string& caption) override;
+  CommandButton& addCommandButton(Frame* container, const Twips& at, const std::string& caption,
+                                  Procedure onClick) override;
+  int run(const Procedure& onLoad) override;
+
+  // The top-level window (nullptr before createWindow and after it is destroyed).
+  HWND window() const { return window_; }
+  // The window handle behind a control this toolkit made.
+  static HWND handleOf(const Control& control);
+  // Pixels for twips at the window's resolution: twips * dpi / 1440.
+  int pixelsX(int twips) const;
+  int pixelsY(int twips) const;
+
+  // Closes the window and ends the event loop (the binding's program end).
+  void close();
+
+ private:
+  friend class Win32Control;
+  friend class Win32OptionButton;
+  static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  HWND createControl(Frame* container, const Twips& at, const wchar_t* className, DWORD style,
+                     DWORD exStyle, const std::string& text, bool startsGroup);
+  template <class T, class... Args>
+  T& adopt(Args&&... args);
+  // Clears the other option buttons of the container of selected.
+  void clearOthers(const Control* container, const Control* selected);
+
+  HWND window_ = nullptr;
+  HFONT font_ = nullptr;
+  HWND focus_ = nullptr;  // the control that had the keyboard when the window lost it
+  int dpiX_ = 96;
+  int dpiY_ = 96;
+  const Control* lastContainer_ = nullptr;
+  bool anyControl_ = false;
+  std::vector<std::unique_ptr<Win32Control>> controls_;
+};
+
+}  // namespace ui::win32

@@ -178,9 +178,9 @@ HWND Win32Toolkit::handleOf(const Control& control) {
 }
 
 void Win32Toolkit::createWindow(const std::string& title, int clientWidth, int clientHeight) {
-  window_ = CreateWindowExW(0, kWindowClass, toWide(title).c_str(), kWindowStyle | WS_CLIPCHILDREN,
-                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
-                            nullptr, GetModuleHandleW(nullptr), this);
+  window_ = CreateWindowExW(0, kWindowClass, toWide(title).c_str(), kWindowStyle, CW_USEDEFAULT,
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                            GetModuleHandleW(nullptr), this);
   if (window_ == nullptr) return;
   if (HDC dc = GetDC(window_)) {
     dpiX_ = GetDeviceCaps(dc, LOGPIXELSX);

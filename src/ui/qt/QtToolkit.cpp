@@ -197,6 +197,9 @@ class QtOptionButton final : public Bound<OptionButton, QRadioButton> {
     const int mark = style->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, w_) +
                      style->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, w_);
     w_->setText(w_->width() > mark ? asButtonText(caption_) : QString());
+    // A flight model's name too long for the fixed layout is cut off; its tip shows it whole.
+    const bool cut = !w_->text().isEmpty() && w_->sizeHint().width() > w_->width();
+    w_->setToolTip(cut ? shownText(caption_) : QString());
   }
 };
 

@@ -1,7 +1,6 @@
 #include "TestSupport.h"
 
 #include <atomic>
-#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -12,30 +11,24 @@ namespace testing_support {
 
 TempDir::TempDir() {
   static std::atomic<unsigned> counter{0};
-  std::random_device entropy;
-  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  for (int attempt = 0; attempt < 100; ++attempt) {
+  const std::string stamp = std::to_string(std::random_device{}()) + "-";
+  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
     fs::path candidate =
-        fs::temp_directory_path() / ("kestrun-test-" + std::to_string(entropy()) + "-" +
-                                     std::to_string(stamp) + "-" + std::to_string(counter++));
+        fs::temp_directory_path() / ("kestrun-test-" + stamp + std::to_string(counter++));
     std::error_code ec;
-    if (fs::create_directory(candidate, ec)) {
-      path_ = fs::canonical(candidate);
-      return;
-    }
+    if (fs::create_directory(candidate, ec)) path_ = fs::canonical(candidate);
   }
-  throw std::runtime_error("cannot create a temporary folder");
+  if (path_.empty()) throw std::runtime_error("cannot create a temporary folder");
 }
 
 TempDir::~TempDir() {
   std::error_code ec;
   // Restore write permission first, so read-only fixtures can be removed.
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
   for (auto it = fs::recursive_directory_iterator(path_, ec);
-       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
     if (!it->is_symlink(ec))
       fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-  }
-  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
   fs::remove_all(path_, ec);
 }
 
@@ -61,7 +54,6 @@ RecordingHost::RecordingHost() {
   previous_ =
       ui::setHost(ui::Host{[this](const std::string& prompt, int style, const std::string& title) {
                              messages_.push_back({prompt, style, title});
-                             if (onMessage) onMessage(messages_.back());
                              return ui::kOk;
                            },
                            [this] { ++ends_; }});

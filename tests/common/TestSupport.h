@@ -2,7 +2,7 @@
 #pragma once
 
 #include <filesystem>
-#include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -36,11 +36,14 @@ struct ShownMessage {
   std::string prompt;
   int style;
   std::string title;
+  bool operator==(const ShownMessage&) const = default;
 };
+inline void PrintTo(const ShownMessage& m, std::ostream* out) {
+  *out << "{\"" << m.prompt << "\", " << m.style << ", \"" << m.title << "\"}";
+}
 
-// Installs itself as the ui host for its lifetime: records every message box (answering OK,
-// or what answer returns) and every end of the program, then puts back the host it replaced
-// and clears the ended state.
+// Installs itself as the ui host for its lifetime: records every message box (answering OK)
+// and every end of the program, then puts back the host it replaced and clears the ended state.
 class RecordingHost {
  public:
   RecordingHost();
@@ -55,8 +58,6 @@ class RecordingHost {
     ends_ = 0;
     ui::resetEnded();
   }
-  // Runs inside each message box, before it is answered (to inject faults mid-procedure).
-  std::function<void(const ShownMessage&)> onMessage;
 
  private:
   ui::Host previous_;

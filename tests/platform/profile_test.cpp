@@ -10,130 +10,104 @@
 
 namespace {
 
+using namespace std::string_literals;
 using testing_support::readFile;
 using testing_support::TempDir;
 using testing_support::writeFile;
+namespace fs = testing_support::fs;
 
-struct ValueCase {
-  const char* name;
-  std::string content;
-  const char* section;
-  const char* key;
-  const char* defaultValue;
-  std::string expected;
-};
-
-void PrintTo(const ValueCase& c, std::ostream* out) {
-  *out << c.name;
-}
-
-class ProfileRead : public ::testing::TestWithParam<ValueCase> {};
-
-TEST_P(ProfileRead, ReadsValueByWindowsRules) {
-  const ValueCase& c = GetParam();
+// Reads key (nullptr: the key list) of section from a file holding content, into a buffer of
+// size bytes filled with '#' beforehand; gives the count and the buffer's first count+2 bytes.
+std::pair<std::uint32_t, std::string> get(const std::string& content, const char* section,
+                                          const char* key, const char* fallback = "d",
+                                          std::uint32_t size = 1024) {
   TempDir dir;
-  const std::string file = dir.programPath("p.ini");
-  writeFile(dir.path() / "p.ini", c.content);
-  char buffer[1024];
-  const auto count = platform::getPrivateProfileString(c.section, c.key, c.defaultValue, buffer,
-                                                       1024, file.c_str());
-  EXPECT_EQ(std::string(buffer, count), c.expected);
-  EXPECT_EQ(buffer[count], '\0');
+  writeFile(dir.path() / "p.ini", content);
+  std::vector<char> buffer(size, '#');
+  const auto n = platform::getPrivateProfileString(section, key, fallback, buffer.data(), size,
+                                                   dir.programPath("p.ini").c_str());
+  return {n, std::string(buffer.data(), std::min<std::size_t>(n + 2, size))};
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rules, ProfileRead,
-    ::testing::Values(
-        ValueCase{"Plain", "[s]\r\nk=v\r\n", "s", "k", "d", "v"},
-        ValueCase{"CaseAndArgumentBlanks", "[Main]\nKey=v\n", "  mAIN ", " kEY\t", "d", "v"},
-        ValueCase{"LineTrimmedInnerBlanksKept", "[s]\n \t a b = x  y \x1A\n", "s", "a b", "",
-                  "x  y"},
-        ValueCase{"FirstEquals", "[s]\nk=a=b\n", "s", "k", "", "a=b"},
-        ValueCase{"NoInlineComment", "[s]\nk=1 ; note\n", "s", "k", "", "1 ; note"},
-        ValueCase{"HashIsAKey", "[s]\n#k=1\n", "s", "#k", "", "1"},
-        ValueCase{"DoubleQuotes", "[s]\nk=\"a b\"\n", "s", "k", "", "a b"},
-        ValueCase{"SingleQuotes", "[s]\nk='x'\n", "s", "k", "", "x"},
-        ValueCase{"UnmatchedQuote", "[s]\nk=\"x'\n", "s", "k", "", "\"x'"},
-        ValueCase{"EmptyQuotes", "[s]\nk=\"\"\n", "s", "k", "d", ""},
-        ValueCase{"EmptyValueIsNotDefault", "[s]\nk=   \n", "s", "k", "d", ""},
-        ValueCase{"NoEqualsGivesDefaultAndHides", "[s]\nk\nk=v\n", "s", "k", "d", "d"},
-        ValueCase{"DefaultTrailingSpacesCut", "[s]\n", "s", "k", "d e  ", "d e"},
-        ValueCase{"MissingSection", "[s]\nk=v\n", "t", "k", "d", "d"},
-        ValueCase{"EmptyFile", "", "s", "k", "d", "d"},
-        ValueCase{"FirstDuplicateSectionWins", "[s]\na=1\n[S]\na=2\nb=3\n", "s", "b", "d", "d"},
-        ValueCase{"FirstDuplicateKeyWins", "[s]\nk=1\nK=2\n", "s", "k", "", "1"},
-        ValueCase{"HeaderToLastBracket", "[a]b] tail\nk=v\n", "a]b", "k", "", "v"},
-        ValueCase{"HeaderNameTrimmed", "[  Main  ]\nk=v\n", "Main", "k", "", "v"},
-        ValueCase{"OpenBracketIsAnEntry", "[s]\n[x\nk=v\n", "s", "k", "", "v"},
-        ValueCase{"EmptyHeaderEndsSection", "[s]\n[]\nk=v\n", "s", "k", "d", "d"},
-        ValueCase{"LinesBeforeHeaderAreNoSection", "k=v\n[s]\n", "s", "k", "d", "d"},
-        ValueCase{"BlankLinesDoNotEndSection", "[s]\n\n\n\nk=v", "s", "k", "", "v"},
-        ValueCase{"LoneCarriageReturns", "[s]\rj=1\r\rk=v\r", "s", "k", "", "v"},
-        ValueCase{"ByteOrderMarkSkipped", "\xEF\xBB\xBF[s]\r\nk=v\r\n", "s", "k", "", "v"}),
-    [](const auto& param) { return std::string(param.param.name); });
-
-TEST(ProfileBuffer, ValueIsCutToSizeLessOne) {
-  TempDir dir;
-  writeFile(dir.path() / "p.ini", "[s]\nk=" + std::string(2000, 'x') + "\n");
-  const std::string file = dir.programPath("p.ini");
-  std::vector<char> buffer(1024, '#');
-  EXPECT_EQ(platform::getPrivateProfileString("s", "k", "", buffer.data(), 1024, file.c_str()),
-            1023u);
-  EXPECT_EQ(std::string(buffer.data(), 1023), std::string(1023, 'x'));
-  EXPECT_EQ(buffer[1023], '\0');
-  EXPECT_EQ(platform::getPrivateProfileString("s", "k", "", buffer.data(), 4, file.c_str()), 3u);
-  EXPECT_EQ(std::string(buffer.data(), 4), std::string("xxx\0", 4));
+TEST(Profile, ReadsValuesByWindowsRules) {
+  const struct {
+    const char* name;
+    std::string content;
+    const char *section, *key, *fallback, *expected;
+  } cases[] = {
+      {"plain", "[s]\r\nk=v\r\n", "s", "k", "d", "v"},
+      {"case and argument blanks", "[Main]\nKey=v\n", "  mAIN ", " kEY\t", "d", "v"},
+      {"line trimmed, inner blanks kept", "[s]\n \t a b = x  y \x1A\n", "s", "a b", "", "x  y"},
+      {"first equals", "[s]\nk=a=b\n", "s", "k", "", "a=b"},
+      {"no inline comment", "[s]\nk=1 ; note\n", "s", "k", "", "1 ; note"},
+      {"hash is a key", "[s]\n#k=1\n", "s", "#k", "", "1"},
+      {"double quotes", "[s]\nk=\"a b\"\n", "s", "k", "", "a b"},
+      {"single quotes", "[s]\nk='x'\n", "s", "k", "", "x"},
+      {"unmatched quote", "[s]\nk=\"x'\n", "s", "k", "", "\"x'"},
+      {"empty quotes", "[s]\nk=\"\"\n", "s", "k", "d", ""},
+      {"blank value is not the default", "[s]\nk=   \n", "s", "k", "d", ""},
+      {"no equals: default, and hides", "[s]\nk\nk=v\n", "s", "k", "d", "d"},
+      {"default's trailing blanks cut", "[s]\n", "s", "k", "d e  ", "d e"},
+      {"missing section", "[s]\nk=v\n", "t", "k", "d", "d"},
+      {"empty file", "", "s", "k", "d", "d"},
+      {"first duplicate section", "[s]\na=1\n[S]\na=2\nb=3\n", "s", "b", "d", "d"},
+      {"first duplicate key", "[s]\nk=1\nK=2\n", "s", "k", "", "1"},
+      {"header to the last bracket", "[a]b] tail\nk=v\n", "a]b", "k", "", "v"},
+      {"header name trimmed", "[  Main  ]\nk=v\n", "Main", "k", "", "v"},
+      {"open bracket is an entry", "[s]\n[x\nk=v\n", "s", "k", "", "v"},
+      {"empty header ends the section", "[s]\n[]\nk=v\n", "s", "k", "d", "d"},
+      {"lines before a header", "k=v\n[s]\n", "s", "k", "d", "d"},
+      {"blank lines keep the section", "[s]\n\n\n\nk=v", "s", "k", "", "v"},
+      {"lone carriage returns", "[s]\rj=1\r\rk=v\r", "s", "k", "", "v"},
+      {"byte-order mark", "\xEF\xBB\xBF[s]\r\nk=v\r\n", "s", "k", "", "v"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto [n, bytes] = get(c.content, c.section, c.key, c.fallback);
+    EXPECT_EQ(bytes.substr(0, n + 1), c.expected + "\0"s);
+  }
 }
 
-struct ListCase {
-  const char* name;
-  std::string content;
-  const char* section;
-  std::uint32_t size;
-  std::uint32_t count;
-  std::string bytes;  // the buffer's first count+1 (or +2 when cut) bytes
-};
-
-void PrintTo(const ListCase& c, std::ostream* out) {
-  *out << c.name;
+TEST(Profile, BuffersAreCutWithRoomForTheirNuls) {
+  const std::string names = "[s]\nab=1\n" + std::string(2000, 'k') + "=1\n";
+  const struct {
+    const char* name;
+    std::string content;
+    const char* key;
+    std::uint32_t size, count;
+    std::string bytes;
+  } cases[] = {
+      {"value", "[s]\nk=" + std::string(2000, 'x'), "k", 1024, 1023, std::string(1023, 'x') + '\0'},
+      {"short value", "[s]\nk=xxxxx", "k", 4, 3, "xxx\0"s},
+      {"key list", names, nullptr, 1024, 1022, "ab\0"s + std::string(1019, 'k') + "\0\0"s},
+      {"key list, exact fit", "[s]\nab=1\n", nullptr, 4, 2, "ab\0\0"s},
+      {"key list, last name", "[s]\nabc=1\ndef=2\n", nullptr, 6, 4, "abc\0\0\0"s},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(get(c.content, "s", c.key, "", c.size), std::pair(c.count, c.bytes));
+  }
 }
 
-class ProfileKeyList : public ::testing::TestWithParam<ListCase> {};
-
-TEST_P(ProfileKeyList, ListsKeyNames) {
-  const ListCase& c = GetParam();
-  TempDir dir;
-  writeFile(dir.path() / "p.ini", c.content);
-  const std::string file = dir.programPath("p.ini");
-  std::vector<char> buffer(c.size, '#');
-  EXPECT_EQ(platform::getPrivateProfileString(c.section, nullptr, "dflt", buffer.data(), c.size,
-                                              file.c_str()),
-            c.count);
-  EXPECT_EQ(std::string(buffer.data(), c.bytes.size()), c.bytes);
-}
-
-using namespace std::string_literals;
-INSTANTIATE_TEST_SUITE_P(
-    Rules, ProfileKeyList,
-    ::testing::Values(ListCase{"SkipsCommentsAndBareNames",
-                               "[s]\n b = 1\n;c=2\nd\n\na=3\n[t]\nz=1\n", "S", 64, 4, "b\0a\0\0"s},
-                      ListCase{"DuplicatesListed", "[s]\nk=1\nK=2\n", "s", 64, 4, "k\0K\0\0"s},
-                      ListCase{"ExactFitIsCut", "[s]\nab=1\n", "s", 4, 2, "ab\0\0"s},
-                      ListCase{"LastNameCut", "[s]\nabc=1\ndef=2\n", "s", 6, 4, "abc\0\0\0"s},
-                      ListCase{"EmptySectionGivesDefault", "[s]\n;only\n[t]\nk=1\n", "s", 64, 4,
-                               "dflt\0"s},
-                      ListCase{"MissingSectionGivesDefault", "[t]\nk=1\n", "s", 64, 4, "dflt\0"s},
-                      ListCase{"ArgumentBlanksCount", "[s]\nk=1\n", " s", 64, 4, "dflt\0"s}),
-    [](const auto& param) { return std::string(param.param.name); });
-
-TEST(ProfileFile, MissingFileGivesDefaultAndIsNotCreated) {
-  TempDir dir;
-  const std::string file = dir.programPath("none.ini");
-  char buffer[64];
-  EXPECT_EQ(platform::getPrivateProfileString("s", "k", "d", buffer, 64, file.c_str()), 1u);
-  EXPECT_STREQ(buffer, "d");
-  EXPECT_EQ(platform::getPrivateProfileString("s", nullptr, "d", buffer, 64, file.c_str()), 1u);
-  EXPECT_FALSE(testing_support::fs::exists(dir.path() / "none.ini"));
+TEST(Profile, ListsKeyNames) {
+  const struct {
+    const char* name;
+    std::string content;
+    const char* section;
+    std::string bytes;
+  } cases[] = {
+      {"skips comments and bare names", "[s]\n b = 1\n;c=2\nd\n\na=3\n[t]\nz=1\n", "S",
+       "b\0a\0\0"s},
+      {"duplicates listed", "[s]\nk=1\nK=2\n", "s", "k\0K\0\0"s},
+      {"empty section: default", "[s]\n;only\n[t]\nk=1\n", "s", "d\0"s},
+      {"missing section: default", "[t]\nk=1\n", "s", "d\0"s},
+      {"argument blanks count", "[s]\nk=1\n", " s", "d\0"s},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto [n, bytes] = get(c.content, c.section, nullptr);
+    EXPECT_EQ(bytes.substr(0, n + 1), c.bytes);
+  }
 }
 
 std::string read(const std::string& file, const char* section, const char* key) {
@@ -143,9 +117,12 @@ std::string read(const std::string& file, const char* section, const char* key) 
   return std::string(buffer, n);
 }
 
-TEST(ProfileFile, WritesAreReadBack) {
+TEST(Profile, WritesAreReadBackAndAMissingFileIsNotCreatedByReads) {
   TempDir dir;
   const std::string file = dir.programPath("p.ini");
+  EXPECT_EQ(read(file, "s", "k"), "<none>");
+  EXPECT_EQ(read(file, "s", nullptr), "<none>");
+  EXPECT_FALSE(fs::exists(dir.path() / "p.ini"));
   ASSERT_NE(platform::writePrivateProfileString("custom", "Helo", "Apache", file.c_str()), 0);
   EXPECT_EQ(readFile(dir.path() / "p.ini"), "[custom]\r\nHelo=Apache\r\n");
   ASSERT_NE(platform::writePrivateProfileString("CUSTOM", " helo ", "Tiger", file.c_str()), 0);
@@ -154,28 +131,22 @@ TEST(ProfileFile, WritesAreReadBack) {
   EXPECT_EQ(read(file, "custom", "Helo"), "Tiger");
   EXPECT_EQ(read(file, "custom", "rudder"), "1.5");
   EXPECT_EQ(read(file, "other", "k"), "");
-  EXPECT_EQ(read(file, "custom", nullptr), std::string("Helo\0Rudder\0", 12));
+  EXPECT_EQ(read(file, "custom", nullptr), "Helo\0Rudder\0"s);
 }
 
-TEST(ProfileFile, FailedWritesReturnZeroAndChangeNothing) {
+TEST(Profile, FailedWritesReturnZeroAndChangeNothing) {
   TempDir dir;
-  namespace fs = testing_support::fs;
-  const std::string missing = dir.programPath("no-folder/p.ini");
-  EXPECT_EQ(platform::writePrivateProfileString("s", "k", "v", missing.c_str()), 0);
-  EXPECT_FALSE(fs::exists(dir.path() / "no-folder"));
-
-  fs::create_directory(dir.path() / "folder.ini");
-  const std::string folder = dir.programPath("folder.ini");
-  EXPECT_EQ(platform::writePrivateProfileString("s", "k", "v", folder.c_str()), 0);
-
   const std::string original = "[s]\r\nk=v\r\n";
   writeFile(dir.path() / "ro.ini", original);
   fs::permissions(dir.path() / "ro.ini",
                   fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                   fs::perm_options::remove);
-  const std::string readOnly = dir.programPath("ro.ini");
-  EXPECT_EQ(platform::writePrivateProfileString("s", "k", "w", readOnly.c_str()), 0);
-  EXPECT_EQ(platform::writePrivateProfileString("t", "k", "w", readOnly.c_str()), 0);
+  fs::create_directory(dir.path() / "folder.ini");
+  for (const char* name : {"no-folder/p.ini", "folder.ini", "ro.ini"}) {
+    EXPECT_EQ(platform::writePrivateProfileString("s", "k", "w", dir.programPath(name).c_str()), 0);
+    EXPECT_EQ(platform::writePrivateProfileString("t", "k", "w", dir.programPath(name).c_str()), 0);
+  }
+  EXPECT_FALSE(fs::exists(dir.path() / "no-folder"));
   EXPECT_EQ(readFile(dir.path() / "ro.ini"), original);
 }
 

@@ -1,8 +1,8 @@
+// The entry probe: masks, stored names, links, hidden entries and dot-names.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
-#include <cerrno>
 #include <cstring>
 
 #include "platform/Platform.h"
@@ -10,34 +10,31 @@
 
 namespace {
 
-using namespace testing_support;
 using platform::kAttrDirectory;
 using platform::kAttrNormal;
 using platform::probeEntry;
+namespace fs = std::filesystem;
 
-class ProbeTest : public ::testing::Test {
+class Probe : public ::testing::Test {
  protected:
-  ProbeTest() {
-    prefix.file("Gunship!/gunship.exe", "MZ");
-    prefix.file("Gunship!/.secret.exe", "MZ");
-    prefix.file("Shouting/GUNSHIP.EXE", "MZ");
-    prefix.file(".wine-ish/gunship.exe", "MZ");
+  Probe() {
+    for (const char* exe : {"Gunship!/gunship.exe", "Gunship!/.secret.exe", "Shouting/GUNSHIP.EXE",
+                            ".wine-ish/gunship.exe"})
+      prefix.file(exe, "MZ");
     prefix.folder("Gunship!/data");
-    fs::create_symlink("gunship.exe", prefix.driveC() / "Gunship!/link.exe");
-    fs::create_directory_symlink("data", prefix.driveC() / "Gunship!/datalink");
-    fs::create_symlink("gone.exe", prefix.driveC() / "Gunship!/broken.exe");
-    ::mkfifo((prefix.driveC() / "Gunship!/pipe.exe").c_str(), 0644);
+    fs::create_symlink("gunship.exe", game / "link.exe");
+    fs::create_directory_symlink("data", game / "datalink");
+    fs::create_symlink("gone.exe", game / "broken.exe");
+    ::mkfifo((game / "pipe.exe").c_str(), 0644);
   }
-  WinePrefix prefix;
+  testing_support::WinePrefix prefix;
+  fs::path game = prefix.driveC() / "Gunship!";
 };
 
-TEST_F(ProbeTest, MatchesByKindAndMaskAndYieldsTheStoredName) {
-  struct Case {
-    const char* path;
-    const char* asFile;    // mask kAttrNormal
-    const char* asFolder;  // mask kAttrDirectory
-  };
-  const Case cases[] = {
+TEST_F(Probe, MatchesByKindAndMaskAndYieldsTheStoredName) {
+  const struct {
+    const char *path, *asFile, *asFolder;  // masks kAttrNormal and kAttrDirectory
+  } cases[] = {
       {"c:\\Gunship!\\gunship.exe", "gunship.exe", "gunship.exe"},
       {"C:/gunship!/GunShip.Exe", "gunship.exe", "gunship.exe"},
       {"c:\\Gunship!", "", "Gunship!"},
@@ -62,40 +59,30 @@ TEST_F(ProbeTest, MatchesByKindAndMaskAndYieldsTheStoredName) {
       {"c:\\Gun*\\gunship.exe", "", ""},
       {"c:\\Gunship!\\gunship<exe", "", ""},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.path);
     EXPECT_EQ(probeEntry(c.path, kAttrNormal), c.asFile);
     EXPECT_EQ(probeEntry(c.path, kAttrDirectory), c.asFolder);
   }
-  // A host path is looked up as it is.
-  EXPECT_EQ(probeEntry((prefix.driveC() / "Gunship!/gunship.exe").string(), kAttrNormal),
-            "gunship.exe");
+  EXPECT_EQ(probeEntry((game / "gunship.exe").string(), kAttrNormal), "gunship.exe");  // host path
 }
 
-TEST_F(ProbeTest, HiddenAndSystemAttributesHideTheEntry) {
-  struct Case {
-    const char* attributes;
-    bool hidden;
-  };
-  const Case cases[] = {{"0x2", true},  {"0x22", true},  {"0x4", true},   {"0x26", true},
-                        {"0x1", false}, {"0x20", false}, {"junk", false}, {"0x", false}};
-  const fs::path exe = prefix.driveC() / "Gunship!/gunship.exe";
-  const fs::path folder = prefix.driveC() / "Gunship!";
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.attributes);
-    for (const fs::path& entry : {exe, folder}) {
-      if (::setxattr(entry.c_str(), "user.DOSATTRIB", c.attributes, std::strlen(c.attributes), 0) !=
-          0)
-        GTEST_SKIP() << "the temporary file system refuses user attributes: "
-                     << std::strerror(errno);
-    }
-    EXPECT_EQ(probeEntry("c:\\Gunship!\\gunship.exe", kAttrNormal), c.hidden ? "" : "gunship.exe");
-    EXPECT_EQ(probeEntry("c:\\Gunship!", kAttrDirectory), c.hidden ? "" : "Gunship!");
+TEST_F(Probe, HiddenAndSystemAttributesHideTheEntry) {
+  const std::pair<const char*, bool> cases[] = {{"0x2", true},   {"0x22", true}, {"0x4", true},
+                                                {"0x26", true},  {"0x1", false}, {"0x20", false},
+                                                {"junk", false}, {"0x", false}};
+  for (const auto& [attributes, hidden] : cases) {
+    SCOPED_TRACE(attributes);
+    for (const fs::path& entry : {game / "gunship.exe", game})
+      if (::setxattr(entry.c_str(), "user.DOSATTRIB", attributes, std::strlen(attributes), 0) != 0)
+        GTEST_SKIP() << "the temporary file system refuses user attributes";
+    EXPECT_EQ(probeEntry("c:\\Gunship!\\gunship.exe", kAttrNormal), hidden ? "" : "gunship.exe");
+    EXPECT_EQ(probeEntry("c:\\Gunship!", kAttrDirectory), hidden ? "" : "Gunship!");
     // Through a link the target's attributes count, as Wine reads them.
-    EXPECT_EQ(probeEntry("c:\\Gunship!\\link.exe", kAttrNormal), c.hidden ? "" : "link.exe");
+    EXPECT_EQ(probeEntry("c:\\Gunship!\\link.exe", kAttrNormal), hidden ? "" : "link.exe");
   }
   // Samba stores the text with its terminating NUL.
-  ASSERT_EQ(::setxattr(exe.c_str(), "user.DOSATTRIB", "0x2", 4, 0), 0);
+  ASSERT_EQ(::setxattr((game / "gunship.exe").c_str(), "user.DOSATTRIB", "0x2", 4, 0), 0);
   EXPECT_EQ(probeEntry("c:\\Gunship!\\gunship.exe", kAttrNormal), "");
 }
 

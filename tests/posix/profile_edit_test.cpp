@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <optional>
 #include <string>
 
 #include "TestSupport.h"
@@ -15,106 +16,75 @@ using testing_support::readFile;
 using testing_support::TempDir;
 using testing_support::writeFile;
 
-struct EditCase {
-  const char* name;
-  std::string before;  // nullopt-like: "<none>" means the file does not exist
-  const char* section;
-  const char* key;
-  const char* value;
-  std::string after;
-};
-
-void PrintTo(const EditCase& c, std::ostream* out) {
-  *out << c.name;
+TEST(ProfileEdit, ChangesOnlyWhatTheWriteNeeds) {
+  const std::string lf = "; head\n[s]\n  a = 1  \n;c\nbare\n\n\n[t]\nx=2\n";
+  const std::string crlf = "; head\r\n[s]\r\n  a = 1  \r\n;c\r\nbare\r\n\r\n\r\n[t]\r\nx=2\r\n";
+  const std::string mixed = "[s]\r\na=1\n\n[t]\nx=2";  // no final line break
+  const std::string bom = "\xEF\xBB\xBF", q(100000, 'q');
+  const struct {
+    const char* name;
+    std::optional<std::string> before;  // nullopt: no file yet
+    const char *section, *key, *value;
+    std::string after;
+  } cases[] = {
+      {"LF replace", lf, "S", "A", "  9 ", "; head\n[s]\n  a = 9 \n;c\nbare\n\n\n[t]\nx=2\n"},
+      {"LF append key", lf, "s", "b", "9", "; head\n[s]\n  a = 1  \n;c\nbare\nb=9\n\n\n[t]\nx=2\n"},
+      {"LF bare line", lf, "s", "BARE", "9", "; head\n[s]\n  a = 1  \n;c\nbare=9\n\n\n[t]\nx=2\n"},
+      {"LF append section", lf, " u ", "b", "9", lf + "[u]\nb=9\n"},
+      {"CRLF replace", crlf, "t", "x", "3",
+       "; head\r\n[s]\r\n  a = 1  \r\n;c\r\nbare\r\n\r\n\r\n[t]\r\nx=3\r\n"},
+      {"CRLF append key", crlf, "t", "y", "3", crlf + "y=3\r\n"},
+      {"CRLF append section", crlf, "u", "y", "3", crlf + "[u]\r\ny=3\r\n"},
+      {"mixed: first ending", mixed, "s", "b", "2", "[s]\r\na=1\nb=2\r\n\n[t]\nx=2"},
+      {"no final break, append key", mixed, "t", "y", "3", mixed + "\r\ny=3\r\n"},
+      {"no final break, replace", mixed, "t", "x", "3", "[s]\r\na=1\n\n[t]\nx=3"},
+      {"no final break, append section", mixed, "u", "y", "3", mixed + "\r\n[u]\r\ny=3\r\n"},
+      {"lone CR", "[s]\ra=1\r", "s", "b", "2", "[s]\ra=1\rb=2\r"},
+      {"BOM replace", bom + "[s]\r\na=1\r\n", "s", "a", "2", bom + "[s]\r\na=2\r\n"},
+      {"BOM append section", bom + "[s]\na=1", "t", "a", "2", bom + "[s]\na=1\n[t]\na=2\n"},
+      {"BOM only", bom, "s", "k", "v", bom + "[s]\r\nk=v\r\n"},
+      {"create", std::nullopt, "s", "k", "v", "[s]\r\nk=v\r\n"},
+      {"empty file", "", "s", "k", "v", "[s]\r\nk=v\r\n"},
+      {"empty section", "[e]\n\n[t]\n", "e", "k", "v", "[e]\nk=v\n\n[t]\n"},
+      {"header last, unbroken", "x=1\n[e]", "e", "k", "v", "x=1\n[e]\nk=v\n"},
+      {"first duplicate section", "[s]\na=1\n[S]\nb=1\n", "s", "b", "2",
+       "[s]\na=1\nb=2\n[S]\nb=1\n"},
+      {"first duplicate key", "[s]\nk=1\nK=1\n", "s", "k", "2", "[s]\nk=2\nK=1\n"},
+      {"key spelling kept", "[s]\n\tHelo\t=\tA\t\n", "s", "helo", "B", "[s]\n\tHelo\t=\tB\n"},
+      {"trailing value blanks", "[s]\n", "s", " k ", "  v  ", "[s]\nk=v  \n"},
+      {"open bracket entry", "[s]\n[x\n\n[t]\n", "s", "k", "v", "[s]\n[x\nk=v\n\n[t]\n"},
+      {"empty name: the top", "; c\n\n[s]\na=1\n", "", "k", "v", "; c\nk=v\n\n[s]\na=1\n"},
+      {"empty name, empty top", bom + "[s]\n", "", "k", "v", bom + "k=v\n[s]\n"},
+      {"NUL, bad UTF-8", "[s]\n\xff\xfe\0=\x80\na=1\n"s, "s", "a", "\xc3",
+       "[s]\n\xff\xfe\0=\x80\na=\xc3\n"s},
+      {"long lines", "[s]\n" + q + "=1\n", "s", "k", "v", "[s]\n" + q + "=1\nk=v\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const auto path = dir.path() / "p.ini";
+    if (c.before) writeFile(path, *c.before);
+    ASSERT_NE(platform::writePrivateProfileString(c.section, c.key, c.value, path.c_str()), 0);
+    EXPECT_EQ(readFile(path), c.after);
+  }
 }
 
-const std::string kNoFile = "<none>";
-const std::string kBom = "\xEF\xBB\xBF";
-
-class ProfileEdit : public ::testing::TestWithParam<EditCase> {};
-
-TEST_P(ProfileEdit, ChangesOnlyWhatTheWriteNeeds) {
-  const EditCase& c = GetParam();
-  TempDir dir;
-  const auto path = dir.path() / "p.ini";
-  if (c.before != kNoFile) writeFile(path, c.before);
-  ASSERT_NE(platform::writePrivateProfileString(c.section, c.key, c.value, path.c_str()), 0);
-  EXPECT_EQ(readFile(path), c.after);
-}
-
-const std::string kLf = "; head\n[s]\n  a = 1  \n;c\nbare\n\n\n[t]\nx=2\n";
-const std::string kCrLf = "; head\r\n[s]\r\n  a = 1  \r\n;c\r\nbare\r\n\r\n\r\n[t]\r\nx=2\r\n";
-const std::string kMixed = "[s]\r\na=1\n\n[t]\nx=2";
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, ProfileEdit,
-    ::testing::Values(
-        EditCase{"LfReplace", kLf, "S", "A", "  9 ",
-                 "; head\n[s]\n  a = 9 \n;c\nbare\n\n\n[t]\nx=2\n"},
-        EditCase{"LfAppendKey", kLf, "s", "b", "9",
-                 "; head\n[s]\n  a = 1  \n;c\nbare\nb=9\n\n\n[t]\nx=2\n"},
-        EditCase{"LfBareLineGetsValue", kLf, "s", "BARE", "9",
-                 "; head\n[s]\n  a = 1  \n;c\nbare=9\n\n\n[t]\nx=2\n"},
-        EditCase{"LfAppendSection", kLf, " u ", "b", "9", kLf + "[u]\nb=9\n"},
-        EditCase{"CrLfReplace", kCrLf, "t", "x", "3",
-                 "; head\r\n[s]\r\n  a = 1  \r\n;c\r\nbare\r\n\r\n\r\n[t]\r\nx=3\r\n"},
-        EditCase{"CrLfAppendKey", kCrLf, "t", "y", "3", kCrLf + "y=3\r\n"},
-        EditCase{"CrLfAppendSection", kCrLf, "u", "y", "3", kCrLf + "[u]\r\ny=3\r\n"},
-        EditCase{"MixedUsesFirstEnding", kMixed, "s", "b", "2", "[s]\r\na=1\nb=2\r\n\n[t]\nx=2"},
-        EditCase{"MixedNoFinalBreakAppendKey", kMixed, "t", "y", "3", kMixed + "\r\ny=3\r\n"},
-        EditCase{"MixedNoFinalBreakReplace", kMixed, "t", "x", "3", "[s]\r\na=1\n\n[t]\nx=3"},
-        EditCase{"MixedNoFinalBreakAppendSection", kMixed, "u", "y", "3",
-                 kMixed + "\r\n[u]\r\ny=3\r\n"},
-        EditCase{"LoneCr", "[s]\ra=1\r", "s", "b", "2", "[s]\ra=1\rb=2\r"},
-        EditCase{"BomReplace", kBom + "[s]\r\na=1\r\n", "s", "a", "2", kBom + "[s]\r\na=2\r\n"},
-        EditCase{"BomAppendSection", kBom + "[s]\na=1", "t", "a", "2",
-                 kBom + "[s]\na=1\n[t]\na=2\n"},
-        EditCase{"BomOnlyFile", kBom, "s", "k", "v", kBom + "[s]\r\nk=v\r\n"},
-        EditCase{"CreateFile", kNoFile, "s", "k", "v", "[s]\r\nk=v\r\n"},
-        EditCase{"EmptyFile", "", "s", "k", "v", "[s]\r\nk=v\r\n"},
-        EditCase{"EmptySectionRightAfterHeader", "[e]\n\n[t]\n", "e", "k", "v",
-                 "[e]\nk=v\n\n[t]\n"},
-        EditCase{"HeaderLastLineUnbroken", "x=1\n[e]", "e", "k", "v", "x=1\n[e]\nk=v\n"},
-        EditCase{"FirstDuplicateSection", "[s]\na=1\n[S]\nb=1\n", "s", "b", "2",
-                 "[s]\na=1\nb=2\n[S]\nb=1\n"},
-        EditCase{"FirstDuplicateKey", "[s]\nk=1\nK=1\n", "s", "k", "2", "[s]\nk=2\nK=1\n"},
-        EditCase{"KeySpellingKept", "[s]\n\tHelo\t=\tA\t\n", "s", "helo", "B",
-                 "[s]\n\tHelo\t=\tB\n"},
-        EditCase{"TrailingValueBlanksWritten", "[s]\n", "s", " k ", "  v  ", "[s]\nk=v  \n"},
-        EditCase{"OpenBracketLineIsAnEntry", "[s]\n[x\n\n[t]\n", "s", "k", "v",
-                 "[s]\n[x\nk=v\n\n[t]\n"},
-        EditCase{"EmptySectionNameIsTheTop", "; c\n\n[s]\na=1\n", "", "k", "v",
-                 "; c\nk=v\n\n[s]\na=1\n"},
-        EditCase{"EmptySectionNameEmptyTop", kBom + "[s]\n", "", "k", "v", kBom + "k=v\n[s]\n"},
-        EditCase{"NulAndInvalidUtf8Kept", "[s]\n\xff\xfe\0=\x80\n"s + "a=1\n", "s", "a", "\xc3",
-                 "[s]\n\xff\xfe\0=\x80\n"s + "a=\xc3\n"},
-        EditCase{"LongLinesKept", "[s]\n" + std::string(100000, 'q') + "=1\n", "s", "k", "v",
-                 "[s]\n" + std::string(100000, 'q') + "=1\nk=v\n"}),
-    [](const auto& param) { return std::string(param.param.name); });
-
-TEST(ProfileEdit, EqualValueDoesNotRewrite) {
+TEST(ProfileEdit, EqualValuesAreNotRewrittenAndStructureBreakingTextIsRefused) {
   TempDir dir;
   const auto path = dir.path() / "p.ini";
   writeFile(path, "[s]\nk = \"v\" \n");
-  struct stat before {
-  }, after{};
+  struct stat before {};
+  struct stat after {};
   ASSERT_EQ(::stat(path.c_str(), &before), 0);
   EXPECT_NE(platform::writePrivateProfileString("s", "k", " \"v\"", path.c_str()), 0);
   ASSERT_EQ(::stat(path.c_str(), &after), 0);
   EXPECT_EQ(before.st_ino, after.st_ino);
   EXPECT_NE(platform::writePrivateProfileString("s", "k", "v", path.c_str()), 0);
   EXPECT_EQ(readFile(path), "[s]\nk = v\n");
-}
-
-TEST(ProfileEdit, StructureBreakingTextIsRefused) {
-  TempDir dir;
-  const auto path = dir.path() / "p.ini";
-  const std::string original = "[s]\nk=1\n";
-  writeFile(path, original);
   for (auto [section, key, value] :
        {std::tuple{"s", "k", "1\n[t]"}, std::tuple{"s\r", "k", "1"}, std::tuple{"s", "[t]", "1"}})
     EXPECT_EQ(platform::writePrivateProfileString(section, key, value, path.c_str()), 0) << key;
-  EXPECT_EQ(readFile(path), original);
+  EXPECT_EQ(readFile(path), "[s]\nk = v\n");
 }
 
 TEST(ProfileRead, OddBytesAndUnclosedHeadersReadSafely) {

@@ -10,15 +10,13 @@
 namespace {
 
 using namespace platform;
+using namespace std::string_literals;
+using testing_support::hive;
+using testing_support::utf16Hex;
 using testing_support::WinePrefix;
 
 constexpr RegKey kHkcr = 0x80000000, kHkcu = 0x80000001, kHklm = 0x80000002, kHku = 0x80000003,
                  kHkPerf = 0x80000004, kHkcc = 0x80000005;
-
-std::string hive(const std::string& body, const char* arch = "win32") {
-  return std::string("WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n") +
-         "#arch=" + arch + "\n\n" + body;
-}
 
 // Opens, queries into a buffer of `capacity` bytes pre-filled with '#', closes.
 struct Read {
@@ -41,88 +39,54 @@ Read read(RegKey root, const char* subKey, const char* value, std::uint32_t capa
   return r;
 }
 
-std::string hexOf(const std::string& bytes) {
-  static const char* digits = "0123456789abcdef";
-  std::string out;
-  out.reserve(3 * bytes.size());
-  for (unsigned char c : bytes) {
-    out.push_back(digits[c >> 4]);
-    out.push_back(digits[c & 15]);
-    out.push_back(',');
-  }
-  if (!out.empty()) out.pop_back();
-  return out;
-}
-
-std::string utf16Hex(const std::string& ascii) {
-  std::string wide;
-  for (char c : ascii) wide += std::string{c, '\0'};
-  return hexOf(wide);
-}
-
-TEST(RegistryWine8, ReadsTheExcerptInThe32BitView) {
+TEST(Registry, ReadsAWine8HiveInThe32BitView) {
   WinePrefix prefix;
-  const auto fixture = std::filesystem::path(__FILE__).parent_path().parent_path() / "fixtures" /
-                       "wine8-win64-system-excerpt.reg";
-  prefix.writeHive("system.reg", testing_support::readFile(fixture));
-
+  prefix.writeHive("system.reg", testing_support::readFile(
+                                     std::filesystem::path(__FILE__).parent_path().parent_path() /
+                                     "fixtures/wine8-win64-system-excerpt.reg"));
   auto path = read(kHklm, "Software\\Hasbro Interactive\\Gunship!", "Path");
   EXPECT_EQ(path.query, kErrorSuccess);
   EXPECT_EQ(path.type, 1u);
-  EXPECT_EQ(path.data(), std::string("C:\\Gunship!\0", 12));
+  EXPECT_EQ(path.data(), "C:\\Gunship!\0"s);
   EXPECT_EQ(read(kHklm, "SOFTWARE\\hasbro interactive\\GUNSHIP!", "pATH").data(), path.data());
   EXPECT_EQ(read(kHklm, "Software\\Wow6432Node\\Hasbro Interactive\\Gunship!", "Path").data(),
             path.data());
   // The 64-bit key exists, but a 32-bit reader of a win64 prefix never falls back to it.
   EXPECT_EQ(read(kHklm, "Software\\Borland\\Database Engine\\Settings\\SYSTEM\\INIT", "").open,
             kErrorFileNotFound);
-
   const char* instance =
       "CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance\\"
       "{1B544C20-FD0B-11CE-8C63-00AA0044B51E}";
-  EXPECT_EQ(read(kHkcr, instance, "FriendlyName").data(), std::string("AVI Splitter\0", 13));
+  EXPECT_EQ(read(kHkcr, instance, "FriendlyName").data(), "AVI Splitter\0"s);
   auto filter = read(kHkcr, instance, "FilterData", 1024);
   EXPECT_EQ(filter.type, 3u);
   ASSERT_EQ(filter.size, 160u);
-  EXPECT_EQ(filter.data().substr(0, 4), std::string("\x02\0\0\0", 4));
+  EXPECT_EQ(filter.data().substr(0, 4), "\x02\0\0\0"s);
   EXPECT_EQ(filter.data().substr(filter.size - 3), std::string(3, '\0'));
   EXPECT_EQ(filter.buffer[filter.size], '#');  // binary data gets no NUL after it
 }
 
-TEST(RegistryBuffer, FollowsTheWindowsSizeContract) {
+TEST(Registry, FollowsTheWindowsSizeContract) {
   WinePrefix prefix;
   const std::string s254(254, 'a'), s255(255, 'b'), s256(256, 'c');
-  prefix.writeHive("system.reg", hive("[K] 0\n"
-                                      "\"s254\"=\"" +
-                                      s254 +
-                                      "\"\n"
-                                      "\"s255\"=\"" +
-                                      s255 +
-                                      "\"\n"
-                                      "\"raw255\"=hex(1):" +
-                                      utf16Hex(s255) +
-                                      "\n"
-                                      "\"raw256\"=hex(1):" +
-                                      utf16Hex(s256) +
-                                      "\n"
-                                      "\"rawShort\"=hex(1):" +
-                                      utf16Hex("C:") +
-                                      "\n"
-                                      "\"odd\"=hex(1):43,00,3a\n"
-                                      "\"empty\"=\"\"\n"));
-  struct Case {
+  prefix.writeHive("system.reg", hive("[K] 0\n\"s254\"=\"" + s254 + "\"\n\"s255\"=\"" + s255 +
+                                      "\"\n\"raw255\"=hex(1):" + utf16Hex(s255) +
+                                      "\n\"raw256\"=hex(1):" + utf16Hex(s256) +
+                                      "\n\"rawShort\"=hex(1):" + utf16Hex("C:") +
+                                      "\n\"odd\"=hex(1):43,00,3a\n\"empty\"=\"\"\n"));
+  const struct {
     const char* value;
     std::int32_t status;
     std::uint32_t size;
-    std::string expected;  // the whole 255-byte buffer afterwards
+    std::string buffer;  // the whole 255-byte buffer afterwards
   } cases[] = {
       {"s254", 0, 255, s254 + '\0'},
       {"s255", kErrorMoreData, 256, std::string(255, '#')},
       {"raw255", 0, 255, s255},
       {"raw256", kErrorMoreData, 256, std::string(255, '#')},
-      {"rawShort", 0, 2, "C:" + std::string(1, '\0') + std::string(252, '#')},
-      {"odd", 0, 1, "C" + std::string(1, '\0') + std::string(253, '#')},
-      {"empty", 0, 1, std::string(1, '\0') + std::string(254, '#')},
+      {"rawShort", 0, 2, "C:\0"s + std::string(252, '#')},
+      {"odd", 0, 1, "C\0"s + std::string(253, '#')},
+      {"empty", 0, 1, "\0"s + std::string(254, '#')},
       {"missing", kErrorFileNotFound, 255, std::string(255, '#')},
   };
   for (const auto& c : cases) {
@@ -130,47 +94,44 @@ TEST(RegistryBuffer, FollowsTheWindowsSizeContract) {
     auto r = read(kHklm, "K", c.value);
     EXPECT_EQ(r.query, c.status);
     EXPECT_EQ(r.size, c.size);
-    EXPECT_EQ(r.buffer, c.expected);
+    EXPECT_EQ(r.buffer, c.buffer);
   }
 }
 
-TEST(RegistryData, DecodesEscapesAndTypes) {
+TEST(Registry, DecodesEscapesAndTypes) {
   WinePrefix prefix;
-  prefix.writeHive("system.reg", hive("[K] 0\n"
-                                      "@=\"default\"\n"
+  prefix.writeHive("system.reg", hive("[K] 0\n@=\"default\"\n"
                                       "\"esc\"=\"a\\\\b\\\"c\\q\\[\\e\\t\\101\\0z\"\n"
                                       "\"latin\"=\"Caf\\xe9 \\x20ac\\xg\"\n"
-                                      "\"astral\"=\"\\xd83d\\xde00\"\n"
-                                      "\"lone\"=\"\\xd83d!\"\n"
+                                      "\"astral\"=\"\\xd83d\\xde00\"\n\"lone\"=\"\\xd83d!\"\n"
                                       "\"dword\"=dword:0000002a\n"
                                       "\"qword\"=hex(b):01,02,03,04,05,06,07,08\n"
                                       "\"device\"=hex(ffff0007):aa\n"
                                       "\"expand\"=str(2):\"%PATH%\"\n"
                                       "\"multi\"=str(7):\"a\\0b\\0\"\n"
-                                      "\"long\"=hex:01,02,\\\r\n  03,\\\n  04\n"
-                                      "\"blank\"=hex:\n"
+                                      "\"long\"=hex:01,02,\\\r\n  03,\\\n  04\n\"blank\"=hex:\n"
                                       "\"Quote\\\"Name\"=\"q\"\n"
                                       "\"dup\"=\"first\"\n\"DUP\"=\"second\"\n"));
-  struct Case {
+  const struct {
     const char* value;
     std::uint32_t type;
     std::string data;
   } cases[] = {
-      {"", 1, std::string("default\0", 8)},
-      {nullptr, 1, std::string("default\0", 8)},
-      {"esc", 1, std::string("a\\b\"cq[\x1b\tA\0z\0", 13)},
-      {"latin", 1, std::string("Caf\xc3\xa9 \xe2\x82\xacxg\0", 12)},
-      {"astral", 1, std::string("\xf0\x9f\x98\x80\0", 5)},
-      {"lone", 1, std::string("\xef\xbf\xbd!\0", 5)},
-      {"dword", 4, std::string("\x2a\0\0\0", 4)},
+      {"", 1, "default\0"s},
+      {nullptr, 1, "default\0"s},
+      {"esc", 1, "a\\b\"cq[\x1b\tA\0z\0"s},
+      {"latin", 1, "Caf\xc3\xa9 \xe2\x82\xacxg\0"s},
+      {"astral", 1, "\xf0\x9f\x98\x80\0"s},
+      {"lone", 1, "\xef\xbf\xbd!\0"s},
+      {"dword", 4, "\x2a\0\0\0"s},
       {"qword", 0xb, "\x01\x02\x03\x04\x05\x06\x07\x08"},
       {"device", 0xffff0007, "\xaa"},
-      {"expand", 2, std::string("%PATH%\0", 7)},
-      {"multi", 7, std::string("a\0b\0\0", 5)},
+      {"expand", 2, "%PATH%\0"s},
+      {"multi", 7, "a\0b\0\0"s},
       {"long", 3, "\x01\x02\x03\x04"},
       {"blank", 3, ""},
-      {"quote\"name", 1, std::string("q\0", 2)},
-      {"dup", 1, std::string("second\0", 7)},
+      {"quote\"name", 1, "q\0"s},
+      {"dup", 1, "second\0"s},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.value ? c.value : "(null)");
@@ -181,21 +142,20 @@ TEST(RegistryData, DecodesEscapesAndTypes) {
   }
 }
 
-TEST(RegistryKeys, RootsPathsAndCaseFolding) {
+TEST(Registry, RootsPathsAndCaseFolding) {
   WinePrefix prefix;
-  prefix.writeHive("system.reg",
-                   hive("[A\\\\B\\\\C] 0\n\"v\"=\"abc\"\n"
-                        "[Caf\\xe9\\\\\\x0436] 0\n\"v\"=\"folded\"\n"
-                        "[Odd\\[1\\]] 0\n\"v\"=\"brackets\"\n"
-                        "[Software\\\\Classes\\\\.txt] 0\n@=\"txtfile\"\n"
-                        "[System\\\\CurrentControlSet] 0\n#link\n"
-                        "\"SymbolicLinkValue\"=hex(6):" +
-                        utf16Hex("\\Registry\\Machine\\System\\ControlSet001") +
-                        "\n[System\\\\ControlSet001\\\\Hardware Profiles\\\\Current] 0\n"
-                        "\"v\"=\"config\"\n"));
+  prefix.writeHive(
+      "system.reg",
+      hive("[A\\\\B\\\\C] 0\n\"v\"=\"abc\"\n[Caf\\xe9\\\\\\x0436] 0\n\"v\"=\"folded\"\n"
+           "[Odd\\[1\\]] 0\n\"v\"=\"brackets\"\n"
+           "[Software\\\\Classes\\\\.txt] 0\n@=\"txtfile\"\n"
+           "[System\\\\CurrentControlSet] 0\n#link\n\"SymbolicLinkValue\"=hex(6):" +
+           utf16Hex("\\Registry\\Machine\\System\\ControlSet001") +
+           "\n[System\\\\ControlSet001\\\\Hardware Profiles\\\\Current] 0\n"
+           "\"v\"=\"config\"\n"));
   prefix.writeHive("user.reg", hive("[Console] 0\n\"v\"=\"user\"\n"));
   prefix.writeHive("userdef.reg", hive("[Console] 0\n\"v\"=\"default user\"\n"));
-  struct Case {
+  const struct {
     RegKey root;
     const char* subKey;
     std::int32_t open;
@@ -209,6 +169,7 @@ TEST(RegistryKeys, RootsPathsAndCaseFolding) {
       {kHklm, "A\\X", kErrorFileNotFound, nullptr},
       {kHklm, "CAF\xc3\x89\\\xd0\x96", 0, "folded"},  // Latin-1 and Cyrillic letters
       {kHklm, "odd[1]", 0, "brackets"},
+      {kHkcr, ".TXT", 0, nullptr},
       {kHkcu, "console", 0, "user"},
       {kHku, ".default\\Console", 0, "default user"},
       {kHku, "S-1-5-21-0-0-0-1000\\Console", kErrorFileNotFound, nullptr},
@@ -224,55 +185,49 @@ TEST(RegistryKeys, RootsPathsAndCaseFolding) {
       EXPECT_EQ(r.query, c.text ? kErrorSuccess : kErrorFileNotFound);
     }
     if (c.text) {
-      EXPECT_EQ(r.data(), std::string(c.text) + '\0');
+      EXPECT_EQ(r.data(), c.text + "\0"s);
     }
   }
-  EXPECT_EQ(read(kHkcr, ".TXT", "").data(), std::string("txtfile\0", 8));
+  EXPECT_EQ(read(kHkcr, ".TXT", "").data(), "txtfile\0"s);
 }
 
-TEST(RegistryKeys, Win64PrefixShowsThe32BitViewAndFollowsLinks) {
-  WinePrefix prefix;
+TEST(Registry, Win64PrefixShowsThe32BitViewAndFollowsLinks) {
   const auto link = [](const char* target) {
     return "#link\n\"SymbolicLinkValue\"=hex(6):" + utf16Hex(target) + "\n";
   };
   const std::string body =
-      "[Software\\\\Game] 0\n\"v\"=\"64\"\n"
-      "[Software\\\\Only64] 0\n\"v\"=\"64\"\n"
-      "[Software\\\\Wow6432Node\\\\Game] 0\n\"v\"=\"32\"\n"
-      "[Software] 0\n\"w\"=\"64\"\n"
-      "[Software\\\\Wow6432Node] 0\n\"w\"=\"32\"\n"
-      "[Software\\\\Policies\\\\P] 0\n\"v\"=\"policy\"\n"
-      "[Software\\\\Wow6432Node\\\\Policies] 0\n" +
+      "[Software\\\\Game] 0\n\"v\"=\"64\"\n[Software\\\\Only64] 0\n\"v\"=\"64\"\n"
+      "[Software\\\\Wow6432Node\\\\Game] 0\n\"v\"=\"32\"\n[Software] 0\n\"w\"=\"64\"\n"
+      "[Software\\\\Wow6432Node] 0\n\"w\"=\"32\"\n[Software\\\\Policies\\\\P] 0\n"
+      "\"v\"=\"policy\"\n[Software\\\\Wow6432Node\\\\Policies] 0\n" +
       link("\\REGISTRY\\machine\\SOFTWARE\\policies") + "[Software\\\\Wow6432Node\\\\Loop1] 0\n" +
       link("\\Registry\\Machine\\Software\\Loop2") + "[Software\\\\Loop2] 0\n" +
       link("\\Registry\\Machine\\Software\\Wow6432Node\\Loop1") +
       "[Software\\\\Wow6432Node\\\\Dangling] 0\n" + link("\\Registry\\Machine\\Nowhere") +
       "[Software\\\\Wow6432Node\\\\NoTarget] 0\n#link\n";
+  WinePrefix prefix;
   prefix.writeHive("system.reg", hive(body, "win64"));
-  EXPECT_EQ(read(kHklm, "Software\\Game", "v").data(), std::string("32\0", 3));
-  EXPECT_EQ(read(kHklm, "Software\\Wow6432Node\\Game", "v").data(), std::string("32\0", 3));
-  EXPECT_EQ(read(kHklm, "Software\\Only64", "v").open, kErrorFileNotFound);
-  EXPECT_EQ(read(kHklm, "Software", "w").data(), std::string("32\0", 3));
-  EXPECT_EQ(read(kHklm, "Software\\Policies\\P", "v").data(), std::string("policy\0", 7));
-  EXPECT_EQ(read(kHklm, "Software\\Loop1", "v").open, kErrorFileNotFound);
-  EXPECT_EQ(read(kHklm, "Software\\Dangling", "v").open, kErrorFileNotFound);
-  EXPECT_EQ(read(kHklm, "Software\\NoTarget", "v").open, kErrorFileNotFound);
-
+  EXPECT_EQ(read(kHklm, "Software\\Game", "v").data(), "32\0"s);
+  EXPECT_EQ(read(kHklm, "Software\\Wow6432Node\\Game", "v").data(), "32\0"s);
+  EXPECT_EQ(read(kHklm, "Software", "w").data(), "32\0"s);
+  EXPECT_EQ(read(kHklm, "Software\\Policies\\P", "v").data(), "policy\0"s);
+  for (const char* gone :
+       {"Software\\Only64", "Software\\Loop1", "Software\\Dangling", "Software\\NoTarget"})
+    EXPECT_EQ(read(kHklm, gone, "v").open, kErrorFileNotFound) << gone;
   // The same keys in a win32 prefix: no redirection, the plain path is the one.
   WinePrefix win32;
   win32.writeHive("system.reg", hive(body, "win32"));
-  EXPECT_EQ(read(kHklm, "Software\\Game", "v").data(), std::string("64\0", 3));
+  EXPECT_EQ(read(kHklm, "Software\\Game", "v").data(), "64\0"s);
 }
 
-TEST(RegistryHandles, AreTrackedAndNeverRoots) {
+TEST(Registry, HandlesAreTrackedAndNeverRoots) {
   WinePrefix prefix;
   prefix.writeHive("system.reg", hive("[K] 0\n\"v\"=\"x\"\n"));
   RegKey first = 0, second = 0;
   ASSERT_EQ(regOpenKeyEx(kHklm, "K", 0, kKeyRead, &first), kErrorSuccess);
   ASSERT_EQ(regOpenKeyEx(first, "", 0, kKeyRead, &second), kErrorSuccess);
   EXPECT_NE(first, second);
-  EXPECT_LT(first, 0x80000000u);
-  EXPECT_LT(second, 0x80000000u);
+  EXPECT_LT(std::max(first, second), 0x80000000u);
   EXPECT_EQ(regCloseKey(first), kErrorSuccess);
   EXPECT_EQ(regCloseKey(first), kErrorInvalidHandle);
   std::uint32_t size = 8;
@@ -283,14 +238,14 @@ TEST(RegistryHandles, AreTrackedAndNeverRoots) {
   EXPECT_EQ(regCloseKey(0x7777), kErrorInvalidHandle);
 }
 
-TEST(RegistryFiles, MissingAndChangedHives) {
+TEST(Registry, MissingAndChangedHives) {
   {
     WinePrefix prefix;
     EXPECT_EQ(read(kHklm, "", "v").open, kErrorFileNotFound);  // no system.reg yet
     prefix.writeHive("system.reg", hive("[K] 0\n\"v\"=\"old\"\n"));
-    EXPECT_EQ(read(kHklm, "K", "v").data(), std::string("old\0", 4));
+    EXPECT_EQ(read(kHklm, "K", "v").data(), "old\0"s);
     prefix.writeHive("system.reg", hive("[K] 0\n\"v\"=\"newer\"\n"));
-    EXPECT_EQ(read(kHklm, "K", "v").data(), std::string("newer\0", 6));
+    EXPECT_EQ(read(kHklm, "K", "v").data(), "newer\0"s);
   }
   testing_support::TempDir dir;
   testing_support::writeFile(dir.path() / "file", "not a folder");
@@ -301,16 +256,16 @@ TEST(RegistryFiles, MissingAndChangedHives) {
 }
 
 // Damage costs the key or value it hits, never the rest of the hive, and never a crash.
-TEST(RegistryFiles, DamagedHives) {
+TEST(Registry, DamagedHives) {
   const std::string big(10 << 20, 'x');
-  struct Case {
+  const struct {
     const char* what;
     std::string text;
     std::int32_t open, query;  // of K's value v
   } cases[] = {
       {"no header", "[K] 0\n\"v\"=\"x\"\n", kErrorFileNotFound, 0},
       {"header with a blank", "WINE REGISTRY Version 2 \n[K] 0\n", kErrorFileNotFound, 0},
-      {"binary junk", std::string("\x00\xff\x1b[\\\"\n\x80", 8), kErrorFileNotFound, 0},
+      {"binary junk", "\x00\xff\x1b[\\\"\n\x80"s, kErrorFileNotFound, 0},
       {"CRLF", "WINE REGISTRY Version 2\r\n[K] 0\r\n\"v\"=\"x\"\r\n", 0, 0},
       {"truncated string", hive("[K] 0\n\"v\"=\"C:\\\\Gun"), 0, kErrorFileNotFound},
       {"truncated escape", hive("[K] 0\n\"v\"=\"C:\\"), 0, kErrorFileNotFound},
@@ -330,10 +285,10 @@ TEST(RegistryFiles, DamagedHives) {
     EXPECT_EQ(r.open, c.open);
     if (c.open != kErrorSuccess) continue;
     EXPECT_EQ(r.query, c.query);
-    EXPECT_EQ(read(kHklm, "Good", "v").data(), std::string("ok\0", 3));
+    EXPECT_EQ(read(kHklm, "Good", "v").data(), "ok\0"s);
   }
   WinePrefix prefix;
-  prefix.writeHive("system.reg", hive("[K] 0\n\"w\"=hex:" + hexOf(big) + "\n"));
+  prefix.writeHive("system.reg", hive("[K] 0\n\"w\"=hex:" + testing_support::hexOf(big) + "\n"));
   std::uint32_t size = 0;
   RegKey key = 0;
   ASSERT_EQ(regOpenKeyEx(kHklm, "K", 0, kKeyRead, &key), kErrorSuccess);

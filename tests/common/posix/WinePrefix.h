@@ -1,9 +1,10 @@
-// Throw-away Wine prefixes for the Linux host's tests.
+// Throw-away Wine prefixes, hives and a stand-in wine for the Linux host's tests.
 #pragma once
 
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "TestSupport.h"
 
@@ -38,6 +39,42 @@ class WinePrefix {
  private:
   TempDir dir_;
   ScopedEnv env_;
+};
+
+// A text hive's header for arch ("win32" or "win64") followed by body.
+std::string hive(const std::string& body, const std::string& arch = "win32");
+// Bytes as a hive's hex list ("41,00"), and text as UTF-16LE in that form.
+std::string hexOf(const std::string& bytes);
+std::string utf16Hex(const std::string& ascii);
+
+// Puts back the process's current directory and drive when it goes.
+class CurrentFolderGuard {
+ public:
+  CurrentFolderGuard();
+  ~CurrentFolderGuard();
+  CurrentFolderGuard(const CurrentFolderGuard&) = delete;
+  CurrentFolderGuard& operator=(const CurrentFolderGuard&) = delete;
+
+ private:
+  fs::path folder_;
+  char drive_;
+};
+
+// A stand-in wine, alone on PATH for its lifetime, that records each start it is asked for.
+class StandInWine {
+ public:
+  struct Start {
+    std::string cwd, prefix;
+    std::vector<std::string> args;
+  };
+  StandInWine();
+  fs::path program() const { return bin_.path() / "wine"; }
+  // The starts recorded so far, waiting up to ten seconds for at least `expected` of them.
+  std::vector<Start> starts(std::size_t expected);
+
+ private:
+  TempDir bin_;
+  ScopedEnv path_;
 };
 
 }  // namespace testing_support

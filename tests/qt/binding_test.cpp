@@ -40,33 +40,28 @@ struct Row {
   Kind kind;
   const char* container;  // nullptr: the window
   const char* caption;
-  const char* shown;  // what the user reads
+  const char* shown;  // nullptr: the caption
   ui::Twips at;
 };
 
-// The window's sixteen controls in tab order.
+// The window's sixteen controls in tab order; shown: what the user reads.
 const std::vector<Row> kRows = {
     {"Command1", Kind::Button, nullptr, "Copy && Launch", "Copy & Launch", {120, 3240, 1455, 375}},
-    {"Frame1",
-     Kind::Frame,
-     nullptr,
-     "Installation Folder",
-     "Installation Folder",
-     {120, 120, 4095, 975}},
+    {"Frame1", Kind::Frame, nullptr, "Installation Folder", nullptr, {120, 120, 4095, 975}},
     {"Option1", Kind::Option, "Frame1", "Option1", "", {120, 240, 255, 255}},
-    {"Text1", Kind::Text, "Frame1", "c:\\Gunship!", "c:\\Gunship!", {480, 240, 3495, 285}},
+    {"Text1", Kind::Text, "Frame1", "c:\\Gunship!", nullptr, {480, 240, 3495, 285}},
     {"Option2", Kind::Option, "Frame1", "Option1", "", {120, 600, 255, 255}},
-    {"Text2", Kind::Text, "Frame1", "c:\\Gunship!", "c:\\Gunship!", {480, 600, 3495, 285}},
-    {"Frame2", Kind::Frame, nullptr, "Select FM", "Select FM", {120, 1200, 4095, 1455}},
-    {"optFM0", Kind::Option, "Frame2", "?", "?", {240, 240, 1815, 255}},
-    {"optFM1", Kind::Option, "Frame2", "?", "?", {240, 600, 1815, 255}},
-    {"optFM2", Kind::Option, "Frame2", "?", "?", {240, 960, 1815, 255}},
-    {"lblCurrent0", Kind::Label, "Frame2", "Current", "Current", {2280, 240, 975, 255}},
-    {"lblCurrent1", Kind::Label, "Frame2", "Current", "Current", {2280, 600, 975, 255}},
-    {"lblCurrent2", Kind::Label, "Frame2", "Current", "Current", {2280, 960, 975, 255}},
-    {"Command2", Kind::Button, nullptr, "Copy", "Copy", {2760, 2760, 1455, 375}},
-    {"Command3", Kind::Button, nullptr, "Launch", "Launch", {2760, 3240, 1455, 375}},
-    {"chkSr", Kind::Check, nullptr, "Stay Resident?", "Stay Resident?", {240, 2760, 1695, 255}},
+    {"Text2", Kind::Text, "Frame1", "c:\\Gunship!", nullptr, {480, 600, 3495, 285}},
+    {"Frame2", Kind::Frame, nullptr, "Select FM", nullptr, {120, 1200, 4095, 1455}},
+    {"optFM0", Kind::Option, "Frame2", "?", nullptr, {240, 240, 1815, 255}},
+    {"optFM1", Kind::Option, "Frame2", "?", nullptr, {240, 600, 1815, 255}},
+    {"optFM2", Kind::Option, "Frame2", "?", nullptr, {240, 960, 1815, 255}},
+    {"lblCurrent0", Kind::Label, "Frame2", "Current", nullptr, {2280, 240, 975, 255}},
+    {"lblCurrent1", Kind::Label, "Frame2", "Current", nullptr, {2280, 600, 975, 255}},
+    {"lblCurrent2", Kind::Label, "Frame2", "Current", nullptr, {2280, 960, 975, 255}},
+    {"Command2", Kind::Button, nullptr, "Copy", nullptr, {2760, 2760, 1455, 375}},
+    {"Command3", Kind::Button, nullptr, "Launch", nullptr, {2760, 3240, 1455, 375}},
+    {"chkSr", Kind::Check, nullptr, "Stay Resident?", nullptr, {240, 2760, 1695, 255}},
 };
 
 // The window built through the binding; every button's procedure counts its runs and does
@@ -125,7 +120,7 @@ QString shownText(QWidget* widget) {
   return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
 }
 
-TEST(QtBinding, WindowAndControlsSitWhereTheirTwipsSay) {
+TEST(QtBinding, ControlsSitWhereTheirTwipsSayWithTheirCaptions) {
   Window w;
   EXPECT_EQ(w.window()->windowTitle(), "Kestrun");
   EXPECT_EQ(w.window()->size(), QSize(289, 249));
@@ -133,46 +128,49 @@ TEST(QtBinding, WindowAndControlsSitWhereTheirTwipsSay) {
   for (const Row& row : kRows) {
     SCOPED_TRACE(row.name);
     QWidget* widget = w.widget(row.name);
+    ui::Control& control = *w.controls[row.name];
     EXPECT_EQ(widget->parentWidget(), row.container ? w.widget(row.container) : w.window());
     const QRect r = widget->geometry();
-    EXPECT_EQ(r.x() * 15, row.at.left);
-    EXPECT_EQ(r.y() * 15, row.at.top);
-    EXPECT_EQ(r.width() * 15, row.at.width);
-    EXPECT_EQ(r.height() * 15, row.at.height);
+    EXPECT_EQ(r, QRect(row.at.left / 15, row.at.top / 15, row.at.width / 15, row.at.height / 15));
+    EXPECT_EQ(control.caption(), row.caption);
+    EXPECT_EQ(shownText(widget), QString::fromUtf8(row.shown ? row.shown : row.caption));
+    EXPECT_TRUE(control.enabled() && control.visible());
+    EXPECT_EQ(control.tag(), "");
+    if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+      EXPECT_TRUE(button->shortcut().isEmpty()) << "no access key";
+      EXPECT_FALSE(button->isChecked());
+    }
+    if (auto* push = qobject_cast<QPushButton*>(widget)) {
+      EXPECT_FALSE(push->isDefault() || push->autoDefault());
+    }
   }
   EXPECT_EQ(ui::qt::pixels(22), 1);  // to the nearest pixel, not truncated
   EXPECT_EQ(ui::qt::pixels(23), 2);
 }
 
-TEST(QtBinding, CaptionsAndInitialStates) {
+TEST(QtBinding, StatesAreTheControlsOwn) {
   Window w;
-  for (const Row& row : kRows) {
-    SCOPED_TRACE(row.name);
-    ui::Control& control = *w.controls[row.name];
-    EXPECT_EQ(control.caption(), row.caption);
-    EXPECT_EQ(shownText(w.widget(row.name)), QString::fromUtf8(row.shown));
-    EXPECT_TRUE(control.enabled());
-    EXPECT_TRUE(control.visible());
-    EXPECT_EQ(control.tag(), "");
-    if (auto* button = qobject_cast<QAbstractButton*>(w.widget(row.name))) {
-      EXPECT_TRUE(button->shortcut().isEmpty()) << "no access key";
-      EXPECT_FALSE(button->isChecked());
-    }
-    if (auto* push = qobject_cast<QPushButton*>(w.widget(row.name))) {
-      EXPECT_FALSE(push->isDefault() || push->autoDefault());
-    }
-  }
   // Text boxes: single-line, no length limit, UTF-8 both ways.
   auto& text = w.as<ui::TextBox>("Text2");
-  const std::string longText(70000, 'x');
-  text.setText(longText);
-  EXPECT_EQ(text.text(), longText);
-  text.setText("d:\\Spiele\\Kampfhubschrauber \xC3\xBC");
-  EXPECT_EQ(text.text(), "d:\\Spiele\\Kampfhubschrauber \xC3\xBC");
+  for (const std::string& t : {std::string(70000, 'x'), std::string("d:\\Spiele \xC3\xBC")}) {
+    text.setText(t);
+    EXPECT_EQ(text.text(), t);
+  }
   // A caption set later keeps the notation and still shows one ampersand.
   w.controls["optFM0"]->setCaption("Tiger && Havoc");
   EXPECT_EQ(w.controls["optFM0"]->caption(), "Tiger && Havoc");
   EXPECT_EQ(shownText(w.widget("optFM0")), "Tiger & Havoc");
+  // Hidden before the window is shown, as the form's constructor does, and still after.
+  auto& label = *w.controls["lblCurrent1"];
+  label.setVisible(false);
+  w.window()->show();
+  EXPECT_FALSE(label.visible());
+  EXPECT_FALSE(w.widget("lblCurrent1")->isVisible());
+  EXPECT_TRUE(w.controls["lblCurrent0"]->visible());
+  label.setVisible(true);
+  EXPECT_TRUE(w.widget("lblCurrent1")->isVisible());
+  w.controls["Frame1"]->setEnabled(false);
+  EXPECT_TRUE(w.controls["Option1"]->enabled());
 }
 
 // The fixed layout holds its captions, and the flight models' names, in the window's font.
@@ -185,8 +183,9 @@ TEST(QtBinding, CaptionsFitTheirControls) {
     SCOPED_TRACE(row.name);
     QWidget* widget = w.widget(row.name);
     if (shownText(widget).isEmpty()) continue;  // Option1, Option2: the mark alone
-    const QStyle* style = widget->style();
-    auto metric = [&](QStyle::PixelMetric m) { return style->pixelMetric(m, nullptr, widget); };
+    auto metric = [&](QStyle::PixelMetric m) {
+      return widget->style()->pixelMetric(m, nullptr, widget);
+    };
     int room = widget->width();
     if (qobject_cast<QRadioButton*>(widget))
       room -=
@@ -199,46 +198,27 @@ TEST(QtBinding, CaptionsFitTheirControls) {
   }
 }
 
-TEST(QtBinding, VisibleAndEnabledAreTheControlsOwnFlags) {
-  Window w;
-  auto& label = *w.controls["lblCurrent1"];
-  label.setVisible(false);  // before the window is shown, as the form's constructor does
-  EXPECT_FALSE(label.visible());
-  w.window()->show();
-  EXPECT_FALSE(label.visible());
-  EXPECT_FALSE(w.widget("lblCurrent1")->isVisible());
-  EXPECT_TRUE(w.controls["lblCurrent0"]->visible());
-  label.setVisible(true);
-  EXPECT_TRUE(w.widget("lblCurrent1")->isVisible());
-
-  w.controls["Frame1"]->setEnabled(false);
-  EXPECT_TRUE(w.controls["Option1"]->enabled());
-}
-
 TEST(QtBinding, TabOrderIsCreationOrder) {
   Window w;
-  std::vector<QWidget*> expected;
+  std::vector<QWidget*> expected, chain;
   for (const Row& row : kRows)
     if (w.widget(row.name)->focusPolicy() & Qt::TabFocus) expected.push_back(w.widget(row.name));
   ASSERT_EQ(expected.size(), 11u);  // frames and labels take no focus
-
-  std::vector<QWidget*> chain;
   for (QWidget* next = w.window()->nextInFocusChain(); next != w.window();
        next = next->nextInFocusChain())
     if (std::find(expected.begin(), expected.end(), next) != expected.end()) chain.push_back(next);
   EXPECT_EQ(chain, expected);
 }
 
-// Steps on option buttons: select, clear, a user's click, disable.
-struct GroupCase {
-  const char* what;
-  std::vector<std::pair<char, const char*>> steps;  // 's', 'c', 'k', 'd' and the control
-  std::set<std::string> selected;
-  std::map<std::string, int> runs;
-};
-
 TEST(QtBinding, OptionGroups) {
-  const std::vector<GroupCase> cases = {
+  // Steps: 's' select, 'c' clear, 'k' a user's click, 'd' disable; then the options selected
+  // and the procedures run.
+  const struct {
+    const char* what;
+    std::vector<std::pair<char, const char*>> steps;
+    std::set<std::string> selected;
+    std::map<std::string, int> runs;
+  } cases[] = {
       {"selecting Option2 clears Option1", {{'s', "Option1"}, {'s', "Option2"}}, {"Option2"}, {}},
       {"frames don't interfere", {{'s', "Option1"}, {'s', "optFM1"}}, {"Option1", "optFM1"}, {}},
       {"a disabled option stays selected",
@@ -250,15 +230,12 @@ TEST(QtBinding, OptionGroups) {
        {"optFM2"},
        {{"optFM2", 1}}},
       {"clearing the selected option leaves none", {{'s', "Option2"}, {'c', "Option2"}}, {}, {}},
-      {"clearing another option changes nothing",
-       {{'s', "Option2"}, {'c', "Option1"}},
-       {"Option2"},
-       {}},
-      {"the group stays exclusive after a clear",
+      {"clearing another changes nothing", {{'s', "Option2"}, {'c', "Option1"}}, {"Option2"}, {}},
+      {"exclusive after a clear",
        {{'s', "Option1"}, {'c', "Option1"}, {'s', "Option2"}, {'s', "Option1"}},
        {"Option1"},
        {}},
-      {"switching by click runs only the new option's procedure",
+      {"a click runs only the new option's procedure",
        {{'k', "Option1"}, {'k', "Option2"}},
        {"Option2"},
        {{"Option1", 1}, {"Option2", 1}}},
@@ -268,13 +245,12 @@ TEST(QtBinding, OptionGroups) {
        {{"Option1", 2}}},
       {"a disabled option takes no click", {{'d', "Option2"}, {'k', "Option2"}}, {}, {}},
   };
-  for (const GroupCase& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Window w;
     for (const auto& [op, name] : c.steps) {
       auto& option = w.as<ui::OptionButton>(name);
-      if (op == 's') option.setValue(true);
-      if (op == 'c') option.setValue(false);
+      if (op == 's' || op == 'c') option.setValue(op == 's');
       if (op == 'k') option.click();
       if (op == 'd') option.setEnabled(false);
     }
@@ -304,10 +280,10 @@ TEST(QtBinding, AnEscapingErrorIsReportedOnceAndEndsTheProgram) {
   }
 }
 
-// The binding's own host, put in force for one test; answers each message box with OK.
+// The binding's own host, put in force for one test: answers each message box with OK, and
+// ends a run that would hang.
 struct QtHostInForce {
   QtHostInForce() : previous(ui::setHost(ui::qt::host())) {
-    answer.setInterval(10);
     QObject::connect(&answer, &QTimer::timeout, [this] {
       for (QWidget* top : QApplication::topLevelWidgets()) {
         auto* box = qobject_cast<QMessageBox*>(top);
@@ -316,7 +292,9 @@ struct QtHostInForce {
         box->button(QMessageBox::Ok)->click();
       }
     });
-    answer.start();
+    answer.start(10);
+    giveUp.callOnTimeout([] { QCoreApplication::exit(99); });
+    giveUp.start(5000);
   }
   ~QtHostInForce() {
     ui::setHost(previous);
@@ -328,7 +306,7 @@ struct QtHostInForce {
     QMessageBox::StandardButtons buttons;
   };
   ui::Host previous;
-  QTimer answer;
+  QTimer answer, giveUp;
   std::vector<Shown> shown;
 };
 
@@ -348,9 +326,6 @@ TEST(QtBinding, MessageBoxesShowTheirStyle) {
 TEST(QtBinding, AnErrorInAClickClosesTheWindowAndEndsTheRun) {
   Window w;
   QtHostInForce host;
-  QTimer giveUp;  // a run that never ends fails instead of hanging
-  giveUp.callOnTimeout([] { QCoreApplication::exit(99); });
-  giveUp.start(5000);
   w.actions["Command3"] = [] { throw std::runtime_error("File not found"); };
   QTimer::singleShot(0, [&w] { w.controls["Command3"]->click(); });
   EXPECT_EQ(w.toolkit->run([] {}), 0);
@@ -366,9 +341,6 @@ TEST(QtBinding, AnErrorInAClickClosesTheWindowAndEndsTheRun) {
 TEST(QtBinding, ALoadThatEndsTheProgramShowsNoWindow) {
   Window w;
   QtHostInForce host;
-  QTimer giveUp;
-  giveUp.callOnTimeout([] { QCoreApplication::exit(99); });
-  giveUp.start(2000);
   int loads = 0;
   EXPECT_EQ(w.toolkit->run([&loads] {
     ++loads;

@@ -2,18 +2,35 @@
 
 namespace testing_support {
 
-int FreshForm::argc = 1;
-char* FreshForm::argv[] = {const_cast<char*>("kestrun-tests"), nullptr};
+namespace {
+int argc = 1;
+char* argv[] = {const_cast<char*>("kestrun-tests"), nullptr};
+}  // namespace
+
+FreshForm::FreshForm() : toolkit(ui::makeToolkit(argc, argv)) {}
+
+void chooseFolder(Form1& form, const std::string& folder, bool first) {
+  (first ? form.Text1 : form.Text2)->setText(folder);
+  (first ? form.Option1 : form.Option2)->click();
+}
+
+std::string slots(const Form1& form) {
+  std::string text;
+  for (int i = 0; i < 3; ++i)
+    text += std::string(i ? " | " : "") + (form.optFM[i]->value() ? ">" : "") +
+            form.optFM[i]->caption() + (form.lblCurrent[i]->visible() ? "*" : "") +
+            (form.optFM[i]->enabled() ? "" : " (off)");
+  return text;
+}
 
 std::string threeModelProfile(const std::string& customHelo, const std::string& eol) {
-  auto section = [&eol](const std::string& name, const std::string& helo, int base) {
+  auto section = [&eol](const std::string& name, const std::string& helo, int n) {
     std::string text = "[" + name + "]" + eol;
-    const char* keys[] = {"RudderSensitivity",          "RudderKeyIncrement",
-                          "CollectiveSensitivity",      "CollectiveKeyIncrement",
-                          "CyclicLeftRightSensitivity", "CyclicForwardBackSensitivity",
-                          "GroundEffectFactor",         "TransLiftFactor"};
-    int n = base;
-    for (const char* key : keys) text += std::string(key) + "=" + std::to_string(n++) + eol;
+    for (const char* key :
+         {"RudderSensitivity", "RudderKeyIncrement", "CollectiveSensitivity",
+          "CollectiveKeyIncrement", "CyclicLeftRightSensitivity", "CyclicForwardBackSensitivity",
+          "GroundEffectFactor", "TransLiftFactor"})
+      text += std::string(key) + "=" + std::to_string(n++) + eol;
     return text + "Helo=" + helo + eol + eol;
   };
   return "; Gunship! profile" + eol + section("custom", customHelo, 100) +

@@ -16,9 +16,7 @@ namespace testing_support {
 // A game installation in a temporary folder: its profile and its executable.
 class GameFolder {
  public:
-  explicit GameFolder(const std::string& name = "Gunship!") : folder_(dir_.path() / name) {
-    fs::create_directories(folder_ / "data");
-  }
+  GameFolder() { fs::create_directories(folder_ / "data"); }
   // The folder as a player types it: the host's own path text.
   std::string path() const { return dir_.programPath(folder_.filename()); }
   const fs::path& hostFolder() const { return folder_; }
@@ -31,35 +29,35 @@ class GameFolder {
 
  private:
   TempDir dir_;
-  fs::path folder_;
+  fs::path folder_ = dir_.path() / "Gunship!";
 };
 
-// A window of its own, for tests that need a fresh one per case.
+// A window of its own.
 struct FreshForm {
-  static int argc;
-  static char* argv[];
-  std::unique_ptr<ui::Toolkit> toolkit = ui::makeToolkit(argc, argv);
-  RecordingHost host;
-  Form1 form{*toolkit};
-};
-
-class FormTest : public ::testing::Test {
- protected:
-  // Types a folder into a folder option's box and clicks the option, as a player does.
-  void chooseFolder(ui::TextBox* box, ui::OptionButton* option, const std::string& folder) {
-    box->setText(folder);
-    option->click();
-  }
-  void chooseFolder(const std::string& folder) { chooseFolder(form.Text2, form.Option2, folder); }
-
-  bool markerShown(int slot) const { return form.lblCurrent[slot]->visible(); }
-
-  std::unique_ptr<ui::Toolkit> toolkit = ui::makeToolkit(FreshForm::argc, FreshForm::argv);
+  FreshForm();
+  std::unique_ptr<ui::Toolkit> toolkit;
   RecordingHost host;  // after the toolkit, which installs the host's own
   Form1 form{*toolkit};
 };
 
-// A profile holding the three flight models and a custom section.
+// Types a folder into a folder option's box (Text2 unless first) and clicks its option.
+void chooseFolder(Form1& form, const std::string& folder, bool first = false);
+
+// The three slots as the player sees them, e.g. ">Tiger Flight Model* | ? (off) | ?":
+// ">" selected, "*" marked current, "(off)" disabled.
+std::string slots(const Form1& form);
+
+class FormTest : public ::testing::Test {
+ protected:
+  void chooseFolder(const std::string& folder) { testing_support::chooseFolder(form, folder); }
+
+  FreshForm window;
+  Form1& form = window.form;
+  RecordingHost& host = window.host;
+};
+
+// A profile holding the three flight models and a custom section: handling values count up from
+// 100 in custom, 200 for Apache, 300 for Tiger and 400 for Havoc.
 std::string threeModelProfile(const std::string& customHelo, const std::string& eol = "\r\n");
 
 }  // namespace testing_support

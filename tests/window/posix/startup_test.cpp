@@ -7,190 +7,87 @@
 
 namespace {
 
-using testing_support::FormTest;
-using testing_support::threeModelProfile;
-using testing_support::WinePrefix;
-namespace fs = std::filesystem;
-
-// A string as Wine's hives write it.
-std::string hiveString(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '\\' || c == '"') out += '\\';
-    out += c;
-  }
-  return out + "\"";
-}
+using namespace testing_support;
 
 // system.reg in the layout Wine 8 writes, holding the game's folder (nullptr: no game key).
-std::string systemReg(const char* folder, bool win64 = false) {
-  std::string text =
-      "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=" +
-      std::string(win64 ? "win64" : "win32") + "\n\n" +
+std::string systemReg(const char* folder, bool win64) {
+  std::string text = hive(
       "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion] 1796656850\n#time=1dd865e8d1ebd50\n"
-      "\"ProgramFilesDir\"=\"C:\\\\Program Files\"\n\n";
-  if (folder) {
-    text += std::string("[Software\\\\") + (win64 ? "Wow6432Node\\\\" : "") +
-            "Hasbro Interactive\\\\Gunship!] 1796656888\n#time=1dd865ea0a1b2c4\n\"Path\"=" +
-            hiveString(folder) + "\n\n";
-  }
-  return text;
+      "\"ProgramFilesDir\"=\"C:\\\\Program Files\"\n\n",
+      win64 ? "win64" : "win32");
+  if (!folder) return text;
+  text += std::string("[Software\\\\") + (win64 ? "Wow6432Node\\\\" : "") +
+          "Hasbro Interactive\\\\Gunship!] 1796656888\n#time=1dd865ea0a1b2c4\n\"Path\"=\"";
+  for (const char* c = folder; *c; ++c)
+    text += *c == '\\' ? std::string("\\\\") : std::string(1, *c);
+  return text + "\"\n\n";
 }
 
-class StartupTest : public FormTest {
- protected:
-  // A game folder below drive_c whose profile names its helicopters after tag.
-  void game(const std::string& folder, bool withHavoc = true) {
-    std::string profile = threeModelProfile("Tiger");
-    if (!withHavoc) profile.erase(profile.find("[HavocFlightModel]"));
-    prefix_.file(folder + "/data/custom.ini", profile);
-    prefix_.file(folder + "/gunship.exe", "MZ");
-  }
-
-  WinePrefix prefix_;
-};
-
-TEST_F(StartupTest, RegistryFolderAloneIsSelectedAndScanned) {
-  game("Games/Gunship!");
-  prefix_.writeHive("system.reg", systemReg("C:\\Games\\Gunship!"));
-  form.Form_Load();
-
-  EXPECT_TRUE(form.Option2->value());
-  EXPECT_FALSE(form.Option1->value());
-  EXPECT_EQ(form.Text2->text(), "C:\\Games\\Gunship!");
-  EXPECT_EQ(form.Text1->text(), "c:\\Gunship!");
-  EXPECT_EQ(form.GamePath, "C:\\Games\\Gunship!");
-  EXPECT_EQ(form.GameExe, "gunship.exe");
-  EXPECT_TRUE(markerShown(1));
-  EXPECT_TRUE(host.messages().empty());
+// What start-up leaves: both folder options with their boxes, the folder in use, the executable
+// found and the Havoc slot (which only the registry's game folder holds).
+std::string state(const Form1& f) {
+  return std::string(f.Option1->value() ? "[x] " : "[ ] ") + f.Text1->text() +
+         (f.Option2->value() ? " [x] " : " [ ] ") + f.Text2->text() + " -> " + f.GamePath + " " +
+         f.GameExe + " / " + slots(f).substr(slots(f).rfind("| ") + 2);
 }
 
-TEST_F(StartupTest, BothCandidatesAreScannedRegistryFirstAndTheDefaultEndsSelected) {
-  game("Games/Gunship!", /*withHavoc=*/true);
-  game("Gunship!", /*withHavoc=*/false);
-  prefix_.writeHive("system.reg", systemReg("C:\\Games\\Gunship!", /*win64=*/true));
-  form.Form_Load();
-
-  EXPECT_TRUE(form.Option1->value());
-  EXPECT_FALSE(form.Option2->value());
-  EXPECT_EQ(form.Text2->text(), "C:\\Games\\Gunship!");
-  EXPECT_EQ(form.Text1->text(), "c:\\Gunship!");
-  EXPECT_EQ(form.GamePath, "c:\\Gunship!");
-  // The default folder lacks Havoc: the slot keeps what the registry folder's scan showed,
-  // which proves that scan ran first.
-  EXPECT_FALSE(form.optFM[2]->enabled());
-  EXPECT_EQ(form.optFM[2]->caption(), "Mi-28 Havoc Flight Model");
-}
-
-TEST_F(StartupTest, RegistryResultsThatAreNotOfferedLeaveTheSecondBoxAlone) {
-  struct Case {
+TEST(Startup, FindsTheGameFromTheRegistryAndTheDefaultFolder) {
+  enum Default { kNone, kFolder, kCapitals, kFile, kHidden };
+  const struct {
     const char* name;
-    const char* registry;  // nullptr: no key; "" : empty value
-    bool defaultFolder;
-    bool option1;
-    std::string gamePath;
+    const char* registry;  // nullptr: no game key
+    bool win64;
+    Default folder;
+    std::string state;
+  } cases[] = {
+      {"registry alone", "C:\\Games\\Gunship!", false, kNone,
+       "[ ] c:\\Gunship! [x] C:\\Games\\Gunship! -> C:\\Games\\Gunship! gunship.exe / Mi-28 Havoc "
+       "Flight Model"},
+      // The default folder lacks Havoc: the slot keeps what the registry folder's scan showed.
+      {"both, registry scanned first", "C:\\Games\\Gunship!", true, kFolder,
+       "[x] c:\\Gunship! [ ] C:\\Games\\Gunship! -> c:\\Gunship! gunship.exe / Mi-28 Havoc Flight "
+       "Model (off)"},
+      {"registry names the default", "c:\\Gunship!", false, kFolder,
+       "[x] c:\\Gunship! [ ] c:\\Gunship! -> c:\\Gunship! gunship.exe / ? (off)"},
+      {"empty registry value", "", false, kFolder,
+       "[x] c:\\Gunship! [ ] c:\\Gunship! -> c:\\Gunship! gunship.exe / ? (off)"},
+      {"default named but gone", "c:\\Gunship!", false, kNone,
+       "[ ] c:\\Gunship! [ ] c:\\Gunship! ->   / ?"},
+      {"empty value, no folder", "", false, kNone, "[ ] c:\\Gunship! [ ] c:\\Gunship! ->   / ?"},
+      {"registry differs in case", "C:\\Gunship!", false, kFolder,
+       "[x] c:\\Gunship! [ ] C:\\Gunship! -> c:\\Gunship! gunship.exe / ? (off)"},
+      {"registry has a final backslash", "c:\\Gunship!\\", false, kFolder,
+       "[x] c:\\Gunship! [ ] c:\\Gunship!\\ -> c:\\Gunship! gunship.exe / ? (off)"},
+      {"no game key", nullptr, false, kNone, "[ ] c:\\Gunship! [x] Error -> Error  / ? (off)"},
+      {"default stored in capitals", nullptr, false, kCapitals,
+       "[x] c:\\GUNSHIP! [ ] Error -> c:\\GUNSHIP! gunship.exe / ? (off)"},
+      {"a file named like the folder", nullptr, false, kFile,
+       "[x] c:\\Gunship! [ ] Error -> c:\\Gunship!  / ? (off)"},
+      {"hidden default folder", "", false, kHidden, "[ ] c:\\Gunship! [ ] c:\\Gunship! ->   / ?"},
   };
-  const Case cases[] = {
-      {"registry names the default folder", "c:\\Gunship!", true, true, "c:\\Gunship!"},
-      {"empty registry value", "", true, true, "c:\\Gunship!"},
-      {"default folder named but gone", "c:\\Gunship!", false, false, ""},
-      {"empty value and no folder", "", false, false, ""},
-  };
-  for (const Case& c : cases) {
+  std::string withoutHavoc = threeModelProfile("Tiger");
+  withoutHavoc.erase(withoutHavoc.find("[HavocFlightModel]"));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     WinePrefix prefix;
-    if (c.defaultFolder) {
-      prefix.file("Gunship!/data/custom.ini", threeModelProfile("Tiger"));
-      prefix.file("Gunship!/gunship.exe", "MZ");
+    prefix.file("Games/Gunship!/data/custom.ini", threeModelProfile("Tiger"));
+    prefix.file("Games/Gunship!/gunship.exe", "MZ");
+    const std::string stored = c.folder == kCapitals ? "GUNSHIP!" : "Gunship!";
+    if (c.folder == kFile) prefix.file(stored, "not a folder");
+    if (c.folder != kNone && c.folder != kFile) {
+      prefix.file(stored + "/data/custom.ini", withoutHavoc);
+      prefix.file(stored + "/gunship.exe", "MZ");
     }
-    prefix.writeHive("system.reg", systemReg(c.registry));
-    testing_support::FreshForm window;
-    Form1& fresh = window.form;
-    fresh.Form_Load();
-    EXPECT_FALSE(fresh.Option2->value()) << c.name;
-    EXPECT_EQ(fresh.Text2->text(), "c:\\Gunship!") << c.name;
-    EXPECT_EQ(fresh.Option1->value(), c.option1) << c.name;
-    EXPECT_EQ(fresh.GamePath, c.gamePath) << c.name;
-    if (!c.option1) {
-      // Nothing was scanned: the window keeps its first state.
-      EXPECT_EQ(fresh.IniFile, "") << c.name;
-      EXPECT_EQ(fresh.optFM[0]->caption(), "?") << c.name;
-      EXPECT_TRUE(fresh.optFM[0]->enabled()) << c.name;
-      EXPECT_TRUE(fresh.Command3->enabled()) << c.name;
-    }
+    const char hidden[] = "0x12";  // folder + hidden, as Wine records it
+    if (c.folder == kHidden && ::setxattr((prefix.driveC() / stored).c_str(), "user.DOSATTRIB",
+                                          hidden, sizeof hidden - 1, 0) != 0)
+      continue;  // this file system keeps no user extended attributes
+    prefix.writeHive("system.reg", systemReg(c.registry, c.win64));
+    FreshForm window;
+    window.form.Form_Load();
+    EXPECT_EQ(state(window.form), c.state);
+    EXPECT_TRUE(window.host.messages().empty());
   }
-}
-
-TEST_F(StartupTest, RegistryFoldersDifferingByAnyCharacterAreOffered) {
-  const char* folders[] = {"C:\\Gunship!", "c:\\Gunship!\\"};
-  for (const char* folder : folders) {
-    WinePrefix prefix;
-    prefix.file("Gunship!/data/custom.ini", threeModelProfile("Tiger"));
-    prefix.writeHive("system.reg", systemReg(folder));
-    testing_support::FreshForm window;
-    Form1& fresh = window.form;
-    fresh.Form_Load();
-    EXPECT_EQ(fresh.Text2->text(), folder);
-    EXPECT_TRUE(fresh.Option1->value()) << folder;
-    EXPECT_FALSE(fresh.Option2->value()) << folder;
-    EXPECT_EQ(fresh.GamePath, "c:\\Gunship!");
-  }
-}
-
-TEST_F(StartupTest, MissingGameKeyOffersErrorAsAFolder) {
-  prefix_.writeHive("system.reg", systemReg(nullptr));
-  form.Form_Load();
-  EXPECT_TRUE(form.Option2->value());
-  EXPECT_EQ(form.Text2->text(), "Error");
-  EXPECT_EQ(form.GamePath, "Error");
-  EXPECT_EQ(form.IniFile, "Error\\data\\custom.ini");
-  for (int i = 0; i < 3; ++i) EXPECT_FALSE(form.optFM[i]->enabled());
-  EXPECT_FALSE(form.Command1->enabled());
-  EXPECT_TRUE(host.messages().empty());
-}
-
-TEST_F(StartupTest, DefaultEntryIsTakenAsStoredOnDisk) {
-  struct Case {
-    const char* name;
-    bool folder;
-    const char* stored;
-    const char* text1;
-    bool exeFound;
-  };
-  const Case cases[] = {
-      {"folder stored in capitals", true, "GUNSHIP!", "c:\\GUNSHIP!", true},
-      {"an ordinary file named like the folder", false, "Gunship!", "c:\\Gunship!", false},
-  };
-  for (const Case& c : cases) {
-    WinePrefix prefix;
-    if (c.folder) {
-      prefix.file(std::string(c.stored) + "/data/custom.ini", threeModelProfile("Tiger"));
-      prefix.file(std::string(c.stored) + "/gunship.exe", "MZ");
-    } else {
-      prefix.file(c.stored, "not a folder");
-    }
-    testing_support::FreshForm window;
-    Form1& fresh = window.form;
-    fresh.Form_Load();
-    EXPECT_TRUE(fresh.Option1->value()) << c.name;
-    EXPECT_EQ(fresh.Text1->text(), c.text1) << c.name;
-    EXPECT_EQ(fresh.GamePath, c.text1) << c.name;
-    EXPECT_EQ(!fresh.GameExe.empty(), c.exeFound) << c.name;
-    EXPECT_EQ(fresh.Command2->enabled(), c.exeFound) << c.name;
-    // No hive in this prefix: the registry candidate is "Error", scanned first.
-    EXPECT_EQ(fresh.Text2->text(), "Error") << c.name;
-  }
-}
-
-TEST_F(StartupTest, HiddenDefaultFolderIsNotFound) {
-  game("Gunship!");
-  const fs::path folder = prefix_.driveC() / "Gunship!";
-  const char hidden[] = "0x12";  // folder + hidden, as Wine records it
-  if (::setxattr(folder.c_str(), "user.DOSATTRIB", hidden, sizeof hidden - 1, 0) != 0)
-    GTEST_SKIP() << "this file system keeps no user extended attributes";
-  prefix_.writeHive("system.reg", systemReg(""));
-  form.Form_Load();
-  EXPECT_FALSE(form.Option1->value());
-  EXPECT_EQ(form.GamePath, "");
 }
 
 }  // namespace

@@ -92,7 +92,7 @@ TEST_F(Process, StartYieldsZeroWhenWineCannotBeRunAndRaisesForAMissingProgram) {
   EXPECT_TRUE(wine.starts(0).empty());
 }
 
-TEST_F(Process, ChangeDirectoryEntersTheFolderOrRaisesNamingIt) {
+TEST_F(Process, ChangeDirectoryAndDriveEnterWhatExistsOrRaiseNamingIt) {
   const fs::path game = prefix.folder("GUNSHIP!");
   prefix.file("Gunship!.txt", "");
   fs::current_path(prefix.driveC());
@@ -107,9 +107,7 @@ TEST_F(Process, ChangeDirectoryEntersTheFolderOrRaisesNamingIt) {
                 AllOf(HasSubstr(quoted(path)), HasSubstr(reason)));
     EXPECT_EQ(fs::current_path(), prefix.driveC());
   }
-}
-
-TEST_F(Process, ChangeDriveTakesTheFirstLetterWhenThatDriveExists) {
+  // The drive is the path's first letter, when that drive exists.
   TempDir d;
   fs::create_directory_symlink(d.path(), prefix.root() / "dosdevices" / "d:");
   platform::changeDrive("D:\\Games");

@@ -191,7 +191,11 @@ TEST(QtBinding, CaptionsFitTheirControls) {
     else if (qobject_cast<QPushButton*>(widget))
       room -= 2 * (metric(QStyle::PM_ButtonMargin) + metric(QStyle::PM_DefaultFrameWidth));
     EXPECT_LE(widget->fontMetrics().horizontalAdvance(shownText(widget)), room);
+    EXPECT_TRUE(widget->toolTip().isEmpty());
   }
+  // A name the layout cannot hold is cut off; the tool tip shows it whole.
+  w.controls["optFM2"]->setCaption("Mil Mi-28N Night Havoc Flight Model");
+  EXPECT_EQ(w.widget("optFM2")->toolTip(), "Mil Mi-28N Night Havoc Flight Model");
 }
 
 TEST(QtBinding, OptionGroups) {

@@ -1,5 +1,9 @@
 #include "FormFixture.h"
 
+#include <cstring>
+
+#include "platform/Platform.h"
+
 namespace testing_support {
 
 namespace {
@@ -37,6 +41,20 @@ std::string threeModelProfile(const std::string& customHelo, const std::string& 
          section("ApacheFlightModel", "AH-64 Apache", 200) +
          section("TigerFlightModel", "Tiger", 300) +
          section("HavocFlightModel", "Mi-28 Havoc", 400);
+}
+
+std::string readSection(const fs::path& profile, const std::string& section) {
+  const std::string file = profile.string();
+  char keys[4096];
+  const auto length = platform::getPrivateProfileString(section.c_str(), nullptr, "", keys,
+                                                        sizeof keys, file.c_str());
+  std::string lines;
+  for (const char* key = keys; key < keys + length; key += std::strlen(key) + 1) {
+    char value[1024];
+    platform::getPrivateProfileString(section.c_str(), key, "", value, sizeof value, file.c_str());
+    lines += std::string(key) + "=" + value + "\n";
+  }
+  return lines;
 }
 
 }  // namespace testing_support

@@ -60,4 +60,8 @@ class FormTest : public ::testing::Test {
 // 100 in custom, 200 for Apache, 300 for Tiger and 400 for Havoc.
 std::string threeModelProfile(const std::string& customHelo, const std::string& eol = "\r\n");
 
+// A section of a profile as the profile functions read it: "key=value" lines in key-list order.
+// What Windows reads, whatever it does to the file's bytes when it writes.
+std::string readSection(const fs::path& profile, const std::string& section);
+
 }  // namespace testing_support

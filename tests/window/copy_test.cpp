@@ -11,33 +11,34 @@ using namespace testing_support;
 
 using CopyTest = FormTest;
 
-TEST_F(CopyTest, CopyWritesThePickedModelIntoCustomInOrderAndRescans) {
+TEST_F(CopyTest, CopyWritesThePickedModelIntoCustomAndRescans) {
   GameFolder game;
-  const std::string head = "\xEF\xBB\xBF; Gunship! settings\r\n[Display]\r\nResolution=640\r\n\r\n";
-  const std::string models = threeModelProfile("").substr(threeModelProfile("").find("[Apache"));
-  const std::string tail = "[Keys]\nFire=Space";  // mixed endings, no final line break
-  game.writeProfile(
-      head +
-      "[Custom]\r\n  rudderSENSITIVITY = 1.5\r\nDifficulty=Hard\r\n; tuned by hand\r\n"
-      "Helo = \"AH-64 Apache\"\r\n\r\n" +
-      models + tail);
+  std::string text = threeModelProfile("AH-64 Apache");
+  text.insert(text.find("Helo=AH-64 Apache"), "Difficulty=Hard\r\n");
+  game.writeProfile(text);
   game.addExecutable();
   chooseFolder(game.path());
   ASSERT_EQ(slots(form),
             "AH-64 Apache Flight Model* | Tiger Flight Model | Mi-28 Havoc Flight Model");
 
+  auto models = [&game] {
+    std::string all;
+    for (const char* section : {"ApacheFlightModel", "TigerFlightModel", "HavocFlightModel"})
+      all += readSection(game.profilePath(), section);
+    return all;
+  };
+  const std::string modelsBefore = models();
+
   form.optFM[1]->click();
   form.Command2->click();
-  // Existing keys get the new value in place; the others follow the section's last entry, in
-  // the order they are copied.
-  EXPECT_EQ(game.profile(), head +
-                                "[Custom]\r\n  rudderSENSITIVITY = 300\r\nDifficulty=Hard\r\n"
-                                "; tuned by hand\r\nHelo = Tiger\r\nRudderKeyIncrement=301\r\n"
-                                "CollectiveSensitivity=302\r\nCollectiveKeyIncrement=303\r\n"
-                                "CyclicLeftRightSensitivity=304\r\n"
-                                "CyclicForwardBackSensitivity=305\r\nGroundEffectFactor=306\r\n"
-                                "TransLiftFactor=307\r\n\r\n" +
-                                models + tail);
+  // Every value of the copy list now comes from the picked section; other keys of custom and
+  // the flight-model sections stay as they were.
+  EXPECT_EQ(readSection(game.profilePath(), "custom"),
+            "RudderSensitivity=300\nRudderKeyIncrement=301\nCollectiveSensitivity=302\n"
+            "CollectiveKeyIncrement=303\nCyclicLeftRightSensitivity=304\n"
+            "CyclicForwardBackSensitivity=305\nGroundEffectFactor=306\nTransLiftFactor=307\n"
+            "Difficulty=Hard\nHelo=Tiger\n");
+  EXPECT_EQ(models(), modelsBefore);
   EXPECT_EQ(slots(form),
             "AH-64 Apache Flight Model | >Tiger Flight Model* | Mi-28 Havoc Flight Model");
   EXPECT_TRUE(host.messages().empty());
@@ -45,20 +46,19 @@ TEST_F(CopyTest, CopyWritesThePickedModelIntoCustomInOrderAndRescans) {
 
 TEST_F(CopyTest, TheModelInForceIsCopiedAgainAndKeysItLacksAreWrittenEmpty) {
   GameFolder game;
-  std::string text = threeModelProfile("Mi-28 Havoc", "\n");  // custom: tuned values 100...
-  text.erase(text.find("GroundEffectFactor=406\n"), 23);
-  text.erase(text.find("TransLiftFactor=407\n"), 20);
+  std::string text = threeModelProfile("Mi-28 Havoc");  // custom: tuned values 100...
+  text.erase(text.find("GroundEffectFactor=406\r\n"), 24);
+  text.erase(text.find("TransLiftFactor=407\r\n"), 21);
   game.writeProfile(text);
   game.addExecutable();
   chooseFolder(game.path());
   form.optFM[2]->click();
   form.Command2->click();
-  EXPECT_NE(game.profile().find("[custom]\nRudderSensitivity=400\nRudderKeyIncrement=401\n"
-                                "CollectiveSensitivity=402\nCollectiveKeyIncrement=403\n"
-                                "CyclicLeftRightSensitivity=404\nCyclicForwardBackSensitivity=405\n"
-                                "GroundEffectFactor=\nTransLiftFactor=\nHelo=Mi-28 Havoc\n\n"),
-            std::string::npos)
-      << game.profile();
+  EXPECT_EQ(readSection(game.profilePath(), "custom"),
+            "RudderSensitivity=400\nRudderKeyIncrement=401\nCollectiveSensitivity=402\n"
+            "CollectiveKeyIncrement=403\nCyclicLeftRightSensitivity=404\n"
+            "CyclicForwardBackSensitivity=405\nGroundEffectFactor=\nTransLiftFactor=\n"
+            "Helo=Mi-28 Havoc\n");
 }
 
 TEST_F(CopyTest, NothingIsCopiedWithoutAnEnabledSelectedSlotButTheScanRuns) {

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <random>
 #include <string>
+#include <string_view>
 
 #include "platform/Platform.h"
 #include "platform/posix/HostPath.h"
@@ -204,15 +205,17 @@ int writePrivateProfileString(const char* section, const char* key, const char* 
   // Deleting keys or sections (a null key or value) is not offered; an empty path names no file.
   if (section == nullptr || key == nullptr || value == nullptr || file == nullptr || *file == '\0')
     return 0;
-  // A line break would split the new line in two, and a key opening with '[' would read back
-  // as a section header: either would change the file's structure, so such writes are refused.
+  // A line break would split the new line in two, a key opening with '[' would read back as a
+  // section header, and one opening with the UTF-8 byte-order mark would read back as a mark and
+  // a shorter key at the top of a file: each would change the file's structure, so such writes
+  // are refused.
   if (posix::hasLineBreak(section) || posix::hasLineBreak(key) || posix::hasLineBreak(value))
     return 0;
   const char* keyStart = key;
   while (*keyStart == ' ' || *keyStart == '\t' || *keyStart == '\v' || *keyStart == '\f' ||
          *keyStart == '\x1A')
     ++keyStart;
-  if (*keyStart == '[') return 0;
+  if (*keyStart == '[' || std::string_view(keyStart).starts_with("\xEF\xBB\xBF")) return 0;
 
   try {
     const std::filesystem::path target = posix::finalTarget(posix::hostPath(file));

@@ -1,22 +1,3 @@
 # Cross build for Windows (i686) with Debian's MinGW-w64 (g++-mingw-w64-i686).
-# The runtime is linked statically, so kestrun.exe needs nothing beyond Windows itself.
-# Tests run under Wine (ctest and gtest_discover_tests go through the emulator).
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
-set(_triplet i686-w64-mingw32)
-# The posix thread model: GoogleTest and the standard library's threads work in full with it.
-find_program(CMAKE_CXX_COMPILER NAMES ${_triplet}-g++-posix ${_triplet}-g++ REQUIRED)
-find_program(CMAKE_C_COMPILER NAMES ${_triplet}-gcc-posix ${_triplet}-gcc REQUIRED)
-find_program(CMAKE_RC_COMPILER NAMES ${_triplet}-windres REQUIRED)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${_triplet})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-
-find_program(KESTRUN_WINE NAMES wine REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${KESTRUN_WINE})
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)

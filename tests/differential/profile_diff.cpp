@@ -2,8 +2,7 @@
 // through our Linux stand-ins and through the real Windows functions (the oracle, under Wine);
 // every result must agree, and afterwards both files must read the same.
 //
-//   profile_diff --oracle PROFILE_ORACLE.EXE --work DIR [--sequences N] [--seed S] [--show N]
-//                [--cached]
+//   profile_diff --oracle PROFILE_ORACLE.EXE --work DIR [--sequences N] [--seed S]
 //
 // The files are compared by what they read, never by their bytes: our writes keep every
 // untouched line as it was, Windows rewrites the whole file.
@@ -11,14 +10,11 @@
 #include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
+#include <cctype>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <map>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -29,6 +25,8 @@
 extern char** environ;
 
 namespace fs = std::filesystem;
+using differential::kDumpSize;
+using differential::Text;
 
 namespace {
 
@@ -58,16 +56,10 @@ class Generator {
   // The name with its letters' case changed at random.
   std::string recase(std::string name) {
     if (chance(0.5)) return name;
-    for (char& c : name) {
-      if (chance(0.5)) continue;
-      if (c >= 'a' && c <= 'z')
-        c = static_cast<char>(c - 'a' + 'A');
-      else if (c >= 'A' && c <= 'Z')
-        c = static_cast<char>(c - 'A' + 'a');
-    }
+    for (char& c : name)
+      if (!chance(0.5) && std::isalpha(static_cast<unsigned char>(c))) c ^= 0x20;
     return name;
   }
-
   std::string printable(int length) {
     std::string s;
     for (int i = 0; i < length; ++i) s.push_back(static_cast<char>(between(0x20, 0x7e)));
@@ -127,7 +119,7 @@ class Generator {
   }
 
   // A starting profile; std::nullopt for no file. emptyHeader tells whether it has "[]".
-  std::optional<std::string> profile(bool& emptyHeader) {
+  Text profile(bool& emptyHeader) {
     emptyHeader = false;
     if (chance(0.04)) return std::nullopt;
     if (chance(0.04)) return std::string();
@@ -161,37 +153,13 @@ class Generator {
     return static_cast<std::uint32_t>(between(65, 1100));
   }
 
-  std::optional<std::string> defaultValue() {
+  Text defaultValue() {
+    static const char* const fixed[] = {"def  ", "  d e  ", "   ", "\"q\"", "'q'"};
     const int kind = between(0, 19);
-    switch (kind) {
-      case 0:
-      case 1:
-      case 2:
-      case 3:
-      case 4:
-      case 5:
-        return std::string();
-      case 6:
-      case 7:
-      case 8:
-        return std::string("def");
-      case 9:
-        return std::string("def  ");
-      case 10:
-        return std::string("  d e  ");
-      case 11:
-        return std::string("   ");
-      case 12:
-        return std::string("\"q\"");
-      case 13:
-        return std::string("'q'");
-      case 14:
-        return std::nullopt;
-      case 15:
-        return word(1500);
-      default:
-        return printable(between(1, 10));
-    }
+    if (kind < 9) return kind < 6 ? "" : "def";
+    if (kind < 14) return fixed[kind - 9];
+    if (kind < 16) return kind == 14 ? Text() : word(1500);
+    return printable(between(1, 10));
   }
 
   std::string aroundBlanks(std::string name) {
@@ -204,54 +172,37 @@ class Generator {
   std::vector<std::string> chosenKeys_;
 };
 
-bool isBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n';
-}
-
 std::string trimmed(const std::string& s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && isBlank(s[b])) ++b;
-  while (e > b && isBlank(s[e - 1])) --e;
-  return s.substr(b, e - b);
+  const std::size_t b = s.find_first_not_of(" \t\v\f\r\n");
+  return b == std::string::npos ? "" : s.substr(b, s.find_last_not_of(" \t\v\f\r\n") + 1 - b);
 }
 
 // The entry names of a profile's lines, as a read would match them.
 std::vector<std::string> namesIn(const std::string& text) {
   std::vector<std::string> names;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    std::size_t end = text.find_first_of("\r\n", at);
-    if (end == std::string::npos) end = text.size();
+  for (std::size_t at = 0, end = 0; at < text.size(); at = end + 1) {
+    end = std::min(text.find_first_of("\r\n", at), text.size());
     const std::string line = trimmed(text.substr(at, end - at));
-    at = end + 1;
     if (line.empty() || (line[0] == '[' && line.find(']') != std::string::npos)) continue;
     names.push_back(trimmed(line.substr(0, line.find('='))));
   }
   return names;
 }
 
-struct Sequence {
-  std::string file;
-  std::optional<std::string> start;
-};
-
-// Builds the batch and the starting files (the same bytes in both folders).
+// Builds the batch, and the starting files (the same bytes in both folders); starts gets each
+// sequence's starting file, std::nullopt for none.
 std::string makeBatch(Generator& g, int count, const fs::path& linux, const fs::path& windows,
-                      std::vector<Sequence>& sequences) {
+                      std::vector<Text>& starts) {
   differential::Writer batch;
   batch.number(count);
   batch.endRecord();
   for (int s = 0; s < count; ++s) {
     g.chooseNames();
-    Sequence seq{"s" + std::to_string(s) + ".ini", std::nullopt};
+    const std::string file = "s" + std::to_string(s) + ".ini";
     bool emptyHeader = false;
-    seq.start = g.profile(emptyHeader);
-    if (seq.start) {
-      for (const fs::path& dir : {linux, windows}) {
-        std::ofstream f(dir / seq.file, std::ios::binary);
-        f << *seq.start;
-      }
-    }
+    const Text start = g.profile(emptyHeader);
+    if (start)
+      for (const fs::path& dir : {linux, windows}) differential::writeFile(dir / file, *start);
     // Windows' rewrite drops "[]" headers and merges their keys into the section above; ours
     // keeps them. Such files are only read.
     const bool writes = !emptyHeader;
@@ -259,19 +210,22 @@ std::string makeBatch(Generator& g, int count, const fs::path& linux, const fs::
     int opCount = 0;
     for (int i = g.between(1, 10); i > 0; --i, ++opCount) {
       const int kind = g.between(0, 9);
-      if (kind < 4 || (!writes && kind < 7)) {
+      if (kind < 6 || !writes) {  // a value read, or a key list read
+        const bool list = !(kind < 4 || (!writes && kind < 7));
         const int name = g.between(0, 19);
         ops.tag('R');
-        ops.text(name < 17 ? g.aroundBlanks(g.section()) : name < 19 ? "Nope" : "");
-        const int key = g.between(0, 24);
-        ops.text(key < 21 ? g.aroundBlanks(g.key()) : key < 23 ? "Missing" : key < 24 ? "" : "  ");
-        ops.text(g.defaultValue());
-        ops.number(g.size());
-      } else if (kind < 6 || !writes) {
-        const int name = g.between(0, 19);
-        ops.tag('R');
-        ops.text(name < 16 ? g.aroundBlanks(g.section()) : name < 18 ? "Nope" : "");
-        ops.text(std::nullopt);
+        ops.text(name < (list ? 16 : 17)   ? g.aroundBlanks(g.section())
+                 : name < (list ? 18 : 19) ? "Nope"
+                                           : "");
+        if (list) {
+          ops.text(std::nullopt);
+        } else {
+          const int key = g.between(0, 24);
+          ops.text(key < 21   ? g.aroundBlanks(g.key())
+                   : key < 23 ? "Missing"
+                   : key < 24 ? ""
+                              : "  ");
+        }
         ops.text(g.defaultValue());
         ops.number(g.size());
       } else {
@@ -283,16 +237,12 @@ std::string makeBatch(Generator& g, int count, const fs::path& linux, const fs::
       }
       ops.endRecord();
     }
-    std::vector<std::string> sections = kSections;
-    sections.push_back("New Sec");
-    sections.push_back("");
-    std::vector<std::string> keys = kKeys;
-    keys.push_back("NewKey");
-    keys.push_back("");
-    if (seq.start) {  // and every name the starting file holds, however odd
-      for (const std::string& name : namesIn(*seq.start))
-        if (std::find(keys.begin(), keys.end(), name) == keys.end()) keys.push_back(name);
-    }
+    // Every section and key the batch names, and every name the starting file holds, however odd.
+    std::vector<std::string> sections = kSections, keys = kKeys;
+    sections.insert(sections.end(), {"New Sec", ""});
+    keys.insert(keys.end(), {"NewKey", ""});
+    for (const std::string& name : start ? namesIn(*start) : std::vector<std::string>())
+      if (std::find(keys.begin(), keys.end(), name) == keys.end()) keys.push_back(name);
     for (const std::string& section : sections) {
       ops.tag('D');
       ops.text(section);
@@ -302,42 +252,41 @@ std::string makeBatch(Generator& g, int count, const fs::path& linux, const fs::
       ++opCount;
     }
     batch.tag('S');
-    batch.text(seq.file);
+    batch.text(file);
     batch.number(opCount);
     batch.endRecord();
     batch.append(ops.str());
-    sequences.push_back(std::move(seq));
+    starts.push_back(start);
   }
   return batch.str();
 }
 
-// ---- Running both sides -------------------------------------------------------------------
+// ---- Our side: each call is kept beside its result, to settle or explain a mismatch --------
 
-// What each of our calls was, beside its result: a mismatch is explained from it.
 struct Call {
   std::string what;
-  bool read = false;
-  bool keyList = false;
-  std::optional<std::string> defaultValue;
+  bool read = false, keyList = false;
+  std::string defaultValue;
   std::uint32_t size = 0;
 };
 std::vector<Call> calls;
-std::vector<std::string> notes;
-void keepNote(const std::string& what) {
-  notes.push_back(what);
-  Call call;
-  call.what = what;
-  calls.push_back(call);
+
+std::string named(const char* s) {
+  return s ? "'" + std::string(s) + "'" : "(null)";
 }
 
 std::uint32_t ourRead(const char* section, const char* key, const char* defaultValue, char* buffer,
                       std::uint32_t size, const char* file) {
-  Call& call = calls.back();
-  call.read = true;
-  call.keyList = key == nullptr;
-  if (defaultValue) call.defaultValue = defaultValue;
-  call.size = size;
+  calls.push_back({"read [" + named(section) + "] " + (key ? "key " + named(key) : "key list") +
+                       " default " + named(defaultValue) + " size " + std::to_string(size),
+                   true, key == nullptr, defaultValue ? defaultValue : "", size});
   return platform::getPrivateProfileString(section, key, defaultValue, buffer, size, file);
+}
+
+int ourWrite(const char* section, const char* key, const char* value, const char* file) {
+  calls.push_back(
+      {"write [" + named(section) + "] " + named(key) + " = " + named(value), false, false, "", 0});
+  return platform::writePrivateProfileString(section, key, value, file);
 }
 
 // ---- Differences that are settled ------------------------------------------------------------
@@ -354,124 +303,36 @@ std::string placed(const std::string& s, std::uint32_t size) {
 // Wine's copy of a default: one pair of quotes dropped as from a stored value, and the closing
 // quote cut one byte early when the text only just fits.
 std::string wineCopy(std::string v, std::uint32_t size) {
-  char quote = 0;
-  if (v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0]) {
-    quote = v[0];
-    v.erase(0, 1);
-  }
+  const bool quoted = v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0];
+  if (quoted) v.erase(0, 1);
   std::string out = v.substr(0, std::min<std::size_t>(v.size(), size - 1));
-  if (quote && size >= v.size() && !out.empty()) out.pop_back();
+  if (quoted && size >= v.size() && !out.empty()) out.pop_back();
   return out + '\0';
 }
 
-// Wine cuts trailing blanks of a value-mode default but always keeps its first character.
-std::string wineTrim(std::string v) {
-  while (v.size() > 1 && v.back() == ' ') v.pop_back();
+// Trailing blanks cut: Wine always keeps a value-mode default's first character, we do not.
+std::string trimmedEnd(std::string v, std::size_t keep) {
+  while (v.size() > keep && v.back() == ' ') v.pop_back();
   return v;
-}
-
-std::string ourTrim(std::string v) {
-  while (!v.empty() && v.back() == ' ') v.pop_back();
-  return v;
-}
-
-int ourWrite(const char* section, const char* key, const char* value, const char* file) {
-  return platform::writePrivateProfileString(section, key, value, file);
-}
-
-// The Windows path under which Wine's drive Z: shows a host path.
-std::string windowsPath(const fs::path& path) {
-  std::string s = "Z:" + fs::absolute(path).lexically_normal().string();
-  for (char& c : s)
-    if (c == '/') c = '\\';
-  return s;
-}
-
-bool readFile(const fs::path& path, std::string& text) {
-  std::ifstream f(path, std::ios::binary);
-  if (!f) return false;
-  std::ostringstream all;
-  all << f.rdbuf();
-  text = all.str();
-  return true;
-}
-
-int runOracle(const fs::path& oracle, const fs::path& batch, const fs::path& results,
-              const fs::path& dir, const fs::path& prefix, bool cached) {
-  ::setenv("WINEPREFIX", prefix.c_str(), 1);
-  ::setenv("WINEDEBUG", "-all", 1);
-  ::setenv("WINEDLLOVERRIDES", "mscoree,mshtml=", 1);
-  std::vector<std::string> args = {"wine", oracle.string(), windowsPath(batch),
-                                   windowsPath(results), windowsPath(dir) + "\\"};
-  if (cached) args.push_back("--cached");
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  if (::posix_spawnp(&pid, "wine", nullptr, nullptr, argv.data(), environ) != 0) {
-    std::cerr << "profile_diff: cannot start wine (is it installed?)\n";
-    return -1;
-  }
-  int status = 0;
-  if (::waitpid(pid, &status, 0) < 0) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string shown(const std::string& bytes) {
-  std::string out;
-  for (unsigned char c : bytes) {
-    if (c == '\0') {
-      out += "\\0";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\n') {
-      out += "\\n\n      ";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (c < 0x20 || c > 0x7e) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02x", c);
-      out += hex;
-    } else {
-      out.push_back(static_cast<char>(c));
-    }
-  }
-  if (out.size() > 600)
-    out = out.substr(0, 300) + " ...(" + std::to_string(bytes.size()) + " bytes)... " +
-          out.substr(out.size() - 100);
-  return out;
 }
 
 struct Record {
   char tag = 0;
   long long number = 0;
   std::string bytes;
+  bool operator==(const Record&) const = default;
 };
-
-std::vector<Record> records(const std::string& text, bool& ok) {
-  std::vector<Record> out;
-  differential::Reader in(text);
-  while (!in.atEnd() && in.ok()) {
-    Record r;
-    r.tag = in.tag();
-    r.number = in.number();
-    if (r.tag == 'r') r.bytes = in.text().value_or("");
-    out.push_back(std::move(r));
-  }
-  ok = in.ok();
-  return out;
-}
 
 const char* settled(const Call& call, const Record& ours, const Record& theirs) {
   if (!call.read || ours.tag != 'r' || theirs.tag != 'r') return nullptr;
-  const std::string def = call.defaultValue.value_or("");
+  const std::string& def = call.defaultValue;
   const std::uint32_t size = call.size;
-  const std::string& a = ours.bytes;
-  const std::string& b = theirs.bytes;
+  const std::string &a = ours.bytes, &b = theirs.bytes;
   if (!call.keyList) {
     // The default as given (trailing blanks cut) against Wine's quote-stripped, blank-kept copy.
-    if (a == placed(ourTrim(def), size) &&
-        (b == wineCopy(wineTrim(def), size) || b == placed(wineTrim(def), size)))
+    const std::string wineDefault = trimmedEnd(def, 1);
+    if (a == placed(trimmedEnd(def, 0), size) &&
+        (b == wineCopy(wineDefault, size) || b == placed(wineDefault, size)))
       return "Wine unquotes the default and keeps one blank of an all-blank default";
     // A quoted value that just fits: Wine drops its last character with the closing quote.
     if (ours.number == static_cast<long long>(size) - 1 && theirs.number + 1 == ours.number &&
@@ -489,11 +350,12 @@ const char* settled(const Call& call, const Record& ours, const Record& theirs) 
   auto firstText = [](const std::string& x) { return x.substr(0, x.find('\0') + 1); };
   if (!a.empty() && a[0] == '\0' &&
       (firstText(b) == wineCopy(def, size) || firstText(b) == placed(def, size)) &&
-      a != placed(ourTrim(def), size))
+      a != placed(trimmedEnd(def, 0), size))
     return "Wine returns the default for a key list that starts with an empty name";
   if (firstText(a) == placed(def, size) && firstText(b) == wineCopy(def, size))
     return "Wine unquotes the default of a key list";
-  // Wine keeps only the first of consecutive entries with an empty name ("=a" then "=b").
+  // Wine keeps only the first of consecutive entries with an empty name ("=a" then "=b"); where
+  // that moves where a list that does not fit is cut, the two agree up to the shorter one's cut.
   auto collapsed = [](const std::string& list) {
     std::string out;
     bool lastEmpty = false;
@@ -506,16 +368,56 @@ const char* settled(const Call& call, const Record& ours, const Record& theirs) 
     }
     return out;
   };
-  if (a != b && collapsed(a) == collapsed(b))
-    return "Wine drops an empty-named entry that follows another";
-  // The same, where the dropped name changes where a list that does not fit is cut: the two
-  // agree up to the shorter one's cut.
   const std::string ca = collapsed(a), cb = collapsed(b);
   const std::size_t common = std::min(ca.size(), cb.size());
-  if (a.find(std::string("\0\0\0", 3)) < static_cast<std::size_t>(ours.number) && common > 2 &&
-      ca.compare(0, common - 2, cb, 0, common - 2) == 0)
+  if ((a != b && ca == cb) ||
+      (a.find(std::string("\0\0\0", 3)) < static_cast<std::size_t>(ours.number) && common > 2 &&
+       ca.compare(0, common - 2, cb, 0, common - 2) == 0))
     return "Wine drops an empty-named entry that follows another";
   return nullptr;
+}
+
+// ---- Running and comparing -------------------------------------------------------------------
+
+// The Windows path under which Wine's drive Z: shows a host path.
+std::string windowsPath(const fs::path& path) {
+  std::string s = "Z:" + fs::absolute(path).lexically_normal().string();
+  std::replace(s.begin(), s.end(), '/', '\\');
+  return s;
+}
+
+int runOracle(const fs::path& oracle, const fs::path& work) {
+  ::setenv("WINEPREFIX", (work / "wineprefix").c_str(), 1);
+  ::setenv("WINEDEBUG", "-all", 1);
+  ::setenv("WINEDLLOVERRIDES", "mscoree,mshtml=", 1);
+  std::string args[] = {"wine", oracle.string(), windowsPath(work / "batch.txt"),
+                        windowsPath(work / "windows.txt"), windowsPath(work / "windows") + "\\"};
+  char* argv[] = {args[0].data(), args[1].data(), args[2].data(),
+                  args[3].data(), args[4].data(), nullptr};
+  pid_t pid = 0;
+  int status = 0;
+  if (::posix_spawnp(&pid, "wine", nullptr, nullptr, argv, environ) != 0 ||
+      ::waitpid(pid, &status, 0) < 0)
+    return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string shown(const std::string& bytes) {
+  std::string out;
+  for (unsigned char c : bytes) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "\\x%02x", c);
+    out += c == '\0'              ? "\\0"
+           : c == '\r'            ? "\\r"
+           : c == '\n'            ? "\\n\n      "
+           : c == '\t'            ? "\\t"
+           : c < 0x20 || c > 0x7e ? hex
+                                  : std::string(1, static_cast<char>(c));
+  }
+  if (out.size() > 600)
+    out = out.substr(0, 300) + " ...(" + std::to_string(bytes.size()) + " bytes)... " +
+          out.substr(out.size() - 100);
+  return out;
 }
 
 std::string describe(const Record& r) {
@@ -523,129 +425,89 @@ std::string describe(const Record& r) {
   return "count " + std::to_string(r.number) + " \"" + shown(r.bytes) + "\"";
 }
 
-int usage() {
-  std::cerr << "usage: profile_diff --oracle EXE --work DIR [--sequences N] [--seed S] [--show N]"
-               " [--cached]\n";
-  return 2;
+// The records of a result file; empty when it is malformed.
+std::vector<Record> records(const std::string& text) {
+  std::vector<Record> out;
+  differential::Reader in(text);
+  while (!in.atEnd() && in.ok()) {
+    Record r{in.tag(), in.number(), ""};
+    if (r.tag == 'r') r.bytes = in.text().value_or("");
+    out.push_back(std::move(r));
+  }
+  return in.ok() ? out : std::vector<Record>();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   fs::path oracle, work;
-  int count = 2000, show = 8;
+  int count = 2000;
   std::uint64_t seed = 1;
-  bool cached = false;
-  for (int i = 1; i < argc; ++i) {
+  for (int i = 1; i + 1 < argc; i += 2) {
     const std::string a = argv[i];
-    const bool more = i + 1 < argc;
-    if (a == "--oracle" && more)
-      oracle = argv[++i];
-    else if (a == "--work" && more)
-      work = argv[++i];
-    else if (a == "--sequences" && more)
-      count = std::atoi(argv[++i]);
-    else if (a == "--seed" && more)
-      seed = std::strtoull(argv[++i], nullptr, 10);
-    else if (a == "--show" && more)
-      show = std::atoi(argv[++i]);
-    else if (a == "--cached")
-      cached = true;
-    else
-      return usage();
+    if (a == "--oracle") oracle = argv[i + 1];
+    if (a == "--work") work = fs::absolute(argv[i + 1]);
+    if (a == "--sequences") count = std::atoi(argv[i + 1]);
+    if (a == "--seed") seed = std::strtoull(argv[i + 1], nullptr, 10);
   }
-  if (oracle.empty() || work.empty() || count <= 0) return usage();
-
-  work = fs::absolute(work);
+  if (oracle.empty() || work.empty() || count <= 0 || argc % 2 == 0) {
+    std::cerr << "usage: profile_diff --oracle EXE --work DIR [--sequences N] [--seed S]\n";
+    return 2;
+  }
   const fs::path linux = work / "linux", windows = work / "windows";
-  std::error_code ec;
-  fs::remove_all(linux, ec);
-  fs::remove_all(windows, ec);
-  fs::create_directories(linux);
-  fs::create_directories(windows);
-
-  Generator generator(seed);
-  std::vector<Sequence> sequences;
-  const std::string batch = makeBatch(generator, count, linux, windows, sequences);
-  {
-    std::ofstream f(work / "batch.txt", std::ios::binary);
-    f << batch;
+  for (const fs::path& dir : {linux, windows}) {
+    fs::remove_all(dir);
+    fs::create_directories(dir);
   }
-
-  const fs::path theirsFile = work / "windows.txt";
-  fs::remove(theirsFile, ec);
-  const int status =
-      runOracle(oracle, work / "batch.txt", theirsFile, windows, work / "wineprefix", cached);
-  std::string theirs;
-  if (status != 0 || !readFile(theirsFile, theirs)) {
-    std::cerr << "profile_diff: the oracle failed under wine (status " << status << ")\n";
+  Generator generator(seed);
+  std::vector<Text> starts;
+  const std::string batch = makeBatch(generator, count, linux, windows, starts);
+  std::string theirText;
+  fs::remove(work / "windows.txt");
+  if (!differential::writeFile(work / "batch.txt", batch) || runOracle(oracle, work) != 0 ||
+      !differential::readFile(work / "windows.txt", theirText)) {
+    std::cerr << "profile_diff: the oracle failed under wine (is wine installed?)\n";
     return 1;
   }
-
   platform::posix::setProfileSync(false);
   differential::Writer mine;
-  if (!differential::runBatch(batch, (linux / "").string(), {ourRead, ourWrite, keepNote}, mine)) {
-    std::cerr << "profile_diff: malformed batch\n";
-    return 1;
-  }
-  {
-    std::ofstream f(work / "linux.txt", std::ios::binary);
-    f << mine.str();
-  }
+  differential::runBatch(batch, (linux / "").string(), {ourRead, ourWrite}, mine);
+  differential::writeFile(work / "linux.txt", mine.str());
 
-  bool okOurs = true, okTheirs = true;
-  const auto ours = records(mine.str(), okOurs);
-  const auto windowsRecords = records(theirs, okTheirs);
-  if (!okOurs || !okTheirs || ours.size() != notes.size()) {
-    std::cerr << "profile_diff: a result file is malformed\n";
+  // Both files hold the same records in the same order: one per call the batch makes, and one
+  // at the start of each sequence. Sequence by sequence, up to its first difference that is not
+  // settled.
+  const auto ours = records(mine.str()), theirs = records(theirText);
+  if (ours.size() != theirs.size() ||
+      ours.size() != calls.size() + static_cast<std::size_t>(count)) {
+    std::cerr << "profile_diff: a result file is malformed or short\n";
     return 1;
   }
-  // Where each sequence starts in either file: a key list that differs changes how many reads
-  // its dump makes, so the files are compared sequence by sequence, up to the first difference.
-  auto starts = [](const std::vector<Record>& r) {
-    std::vector<std::size_t> at;
-    for (std::size_t i = 0; i < r.size(); ++i)
-      if (r[i].tag == 's') at.push_back(i);
-    at.push_back(r.size());
-    return at;
-  };
-  const auto ourStarts = starts(ours), theirStarts = starts(windowsRecords);
-  if (ourStarts.size() != static_cast<std::size_t>(count) + 1 ||
-      theirStarts.size() != ourStarts.size()) {
-    std::cerr << "profile_diff: the oracle did not run every sequence\n";
-    return 1;
-  }
-
   long long badSequences = 0;
-  int shownCount = 0;
   std::map<std::string, long long> known;
-  for (int s = 0; s < count; ++s) {
-    std::size_t i = ourStarts[s], j = theirStarts[s];
-    const std::size_t iEnd = ourStarts[s + 1], jEnd = theirStarts[s + 1];
-    while (i < iEnd && j < jEnd) {
-      const Record& a = ours[i];
-      const Record& b = windowsRecords[j];
-      if (a.tag != b.tag || a.number != b.number || a.bytes != b.bytes) {
-        const char* why = settled(calls[i], a, b);
-        if (!why) break;
-        ++known[why];
-      }
-      ++i;
-      ++j;
+  for (std::size_t i = 0, s = 0, first = 0; i < ours.size(); ++i) {
+    if (ours[i].tag == 's') {
+      s = static_cast<std::size_t>(ours[i].number);
+      first = i + 1;
     }
-    if (i == iEnd && j == jEnd) continue;
-    ++badSequences;
-    if (shownCount++ >= show) continue;
-    const Sequence& seq = sequences[static_cast<std::size_t>(s)];
-    std::cout << "MISMATCH in sequence " << s << " (" << seq.file
-              << ") at: " << (i < iEnd ? notes[i] : std::string("(our results end)"))
-              << "\n  ours:    " << (i < iEnd ? describe(ours[i]) : "-")
-              << "\n  Windows: " << (j < jEnd ? describe(windowsRecords[j]) : "-")
-              << "\n  started as: "
-              << (seq.start ? "\"" + shown(*seq.start) + "\"" : std::string("no file"))
-              << "\n  calls up to there:\n";
-    for (std::size_t k = ourStarts[s] + 1; k <= i && k < iEnd; ++k)
-      if (!notes[k].starts_with("dump")) std::cout << "    " << notes[k] << "\n";
+    if (ours[i] == theirs[i]) continue;
+    const Call start{"the sequence's start", false, false, "", 0};
+    const Call& call = ours[i].tag == 's' ? start : calls[i - s - 1];
+    const char* why = settled(call, ours[i], theirs[i]);
+    if (why) {
+      ++known[why];
+      continue;
+    }
+    if (badSequences++ < 8) {
+      std::cout << "MISMATCH in sequence " << s << " at: " << call.what
+                << "\n  ours:    " << describe(ours[i]) << "\n  Windows: " << describe(theirs[i])
+                << "\n  started as: " << (starts[s] ? "\"" + shown(*starts[s]) + "\"" : "no file")
+                << "\n  calls up to there:\n";
+      for (std::size_t k = first; k < i; ++k)
+        if (calls[k - s - 1].size != kDumpSize)
+          std::cout << "    " << calls[k - s - 1].what << "\n";
+    }
+    while (i + 1 < ours.size() && ours[i + 1].tag != 's') ++i;  // on to the next sequence
   }
   std::cout << "profile_diff: " << count << " sequences (seed " << seed << "), " << ours.size()
             << " results; " << badSequences << " sequences disagree\n";

@@ -5,15 +5,16 @@
 //   registry_oracle QUERIES RESULTS
 //
 // QUERIES has one query a line: the key's full path, a tab, the value's name. RESULTS gets one
-// line a query: the text ReadRegString gave, as UTF-8 in hex (the A functions hand back the
+// string (Batch.h) a query: the text ReadRegString gave, as UTF-8 (the A functions hand back the
 // code page's bytes; the Linux host works in UTF-8, so both are compared as UTF-8).
 #include <windows.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <map>
+#include <sstream>
 #include <string>
 
+#include "Batch.h"
 #include "platform/Platform.h"
 #include "ui/Seam.h"
 
@@ -92,27 +93,18 @@ std::string toUtf8(const std::string& codePage) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
+  std::string queries;
+  if (argc != 3 || !differential::readFile(argv[1], queries)) {
     std::fprintf(stderr, "usage: registry_oracle QUERIES RESULTS\n");
     return 2;
   }
-  FILE* in = std::fopen(argv[1], "rb");
-  FILE* out = std::fopen(argv[2], "wb");
-  if (!in || !out) {
-    std::fprintf(stderr, "registry_oracle: cannot open the files\n");
-    return 2;
-  }
-  char line[4096];
-  while (std::fgets(line, sizeof line, in)) {
-    std::string query(line);
-    while (!query.empty() && (query.back() == '\n' || query.back() == '\r')) query.pop_back();
+  std::istringstream lines(queries);
+  differential::Writer out;
+  for (std::string query; std::getline(lines, query);) {
     const auto tab = query.find('\t');
-    std::string path = query.substr(0, tab);
-    std::string value = tab == std::string::npos ? std::string() : query.substr(tab + 1);
-    const std::string result = toUtf8(ReadRegString(path, value));
-    for (unsigned char c : result) std::fprintf(out, "%02x", c);
-    std::fprintf(out, "\n");
+    std::string path = query.substr(0, tab), value = query.substr(tab + 1);
+    out.text(toUtf8(ReadRegString(path, value)));
+    out.endRecord();
   }
-  std::fclose(in);
-  return std::fclose(out) == 0 ? 0 : 2;
+  return differential::writeFile(argv[2], out.str()) ? 0 : 2;
 }

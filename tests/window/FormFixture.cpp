@@ -14,8 +14,10 @@ char* argv[] = {const_cast<char*>("kestrun-tests"), nullptr};
 FreshForm::FreshForm() : toolkit(ui::makeToolkit(argc, argv)) {}
 
 void chooseFolder(Form1& form, const std::string& folder, bool first) {
-  (first ? form.Text1 : form.Text2)->setText(folder);
-  (first ? form.Option1 : form.Option2)->click();
+  ui::TextBox* box = first ? form.Text1 : form.Text2;
+  ui::OptionButton* option = first ? form.Option1 : form.Option2;
+  box->setText(folder);
+  option->click();
 }
 
 std::string slots(const Form1& form) {

@@ -40,14 +40,12 @@ const std::vector<std::string> kKeys = {"Path", "Model", "Key",  "Key2", "Name",
 class Generator {
  public:
   explicit Generator(std::uint64_t seed) : rng_(seed) {}
-
   int between(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
   bool chance(double p) { return std::bernoulli_distribution(p)(rng_); }
   template <typename T>
   const T& pick(const std::vector<T>& v) {
     return v[static_cast<std::size_t>(between(0, static_cast<int>(v.size()) - 1))];
   }
-
   std::string blanks() {
     static const std::vector<std::string> kinds = {" ", "  ", "\t", " \t "};
     return chance(0.75) ? std::string() : pick(kinds);
@@ -65,7 +63,6 @@ class Generator {
     for (int i = 0; i < length; ++i) s.push_back(static_cast<char>(between(0x20, 0x7e)));
     return s;
   }
-
   std::string word(int length) {
     static const std::string letters =
         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
@@ -89,17 +86,14 @@ class Generator {
     if (kind < 80) return "\"" + word(between(1020, 1030)) + "\"";
     return printable(between(1, 24));
   }
-
   std::string section() { return recase(pick(chosenSections_)); }
   std::string key() { return recase(pick(chosenKeys_)); }
-
   void chooseNames() {
     chosenSections_.clear();
     chosenKeys_.clear();
     for (int i = between(2, 4); i > 0; --i) chosenSections_.push_back(pick(kSections));
     for (int i = between(3, 6); i > 0; --i) chosenKeys_.push_back(pick(kKeys));
   }
-
   std::string entryLine() {
     const int kind = between(0, 99);
     if (kind < 62) return blanks() + key() + blanks() + "=" + blanks() + value() + blanks();
@@ -111,7 +105,6 @@ class Generator {
     if (kind < 94) return blanks() + "=" + value();
     return blanks() + key() + "=" + printable(between(0, 30));
   }
-
   std::string headerLine(const std::string& name) {
     std::string line = blanks() + "[" + blanks() + name + blanks() + "]";
     if (chance(0.1)) line += " " + word(3);  // text after the header is ignored
@@ -145,14 +138,12 @@ class Generator {
     }
     return text;
   }
-
   std::uint32_t size() {
     const int kind = between(0, 9);
     if (kind < 3) return static_cast<std::uint32_t>(between(1, 6));
     if (kind < 6) return static_cast<std::uint32_t>(between(7, 64));
     return static_cast<std::uint32_t>(between(65, 1100));
   }
-
   Text defaultValue() {
     static const char* const fixed[] = {"def  ", "  d e  ", "   ", "\"q\"", "'q'"};
     const int kind = between(0, 19);
@@ -161,7 +152,6 @@ class Generator {
     if (kind < 16) return kind == 14 ? Text() : word(1500);
     return printable(between(1, 10));
   }
-
   std::string aroundBlanks(std::string name) {
     return chance(0.2) ? blanks() + name + blanks() : name;
   }

@@ -5,6 +5,7 @@
 #
 #   registry_diff.sh REGISTRY_ORACLE.EXE REGISTRY_DIFF WORK_DIR
 set -euo pipefail
+trap 'echo "registry_diff.sh: line $LINENO failed: $BASH_COMMAND" >&2' ERR
 oracle=$1
 reader=$2
 work=$3
@@ -20,6 +21,7 @@ export LC_ALL=C.UTF-8
 winpath() { echo "Z:${1//\//\\}"; }
 
 wineboot --init >/dev/null 2>&1
+wineserver -w  # the new prefix is whole only once its first server has finished
 wineserver -p 30 2>/dev/null || true  # one server for all the reg commands below
 
 gunship='HKLM\Software\Hasbro Interactive\Gunship!'

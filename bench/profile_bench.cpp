@@ -13,22 +13,13 @@
 #include <fstream>
 #include <string>
 
+#include "flightmodels/CopyList.h"
 #include "platform/posix/Profile.h"
 #include "settings/Module1.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr std::array<const char*, 9> kCopyList = {"RudderSensitivity",
-                                                  "RudderKeyIncrement",
-                                                  "CollectiveSensitivity",
-                                                  "CollectiveKeyIncrement",
-                                                  "CyclicLeftRightSensitivity",
-                                                  "CyclicForwardBackSensitivity",
-                                                  "GroundEffectFactor",
-                                                  "TransLiftFactor",
-                                                  "Helo"};
 
 std::string flightModel(const std::string& name, const std::string& helo, int base) {
   std::string s = "[" + name + "]\r\n";

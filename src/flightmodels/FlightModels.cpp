@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "flightmodels/CopyList.h"
 #include "platform/Platform.h"
 #include "settings/Module1.h"
 #include "ui/Seam.h"
@@ -14,18 +15,6 @@ namespace {
 // The profile section of each flight-model slot.
 const std::array<const char*, 3> kSlotSections = {"ApacheFlightModel", "TigerFlightModel",
                                                   "HavocFlightModel"};
-
-// The keys of a copy, in the order they are copied: the eight handling values, then the
-// helicopter's name.
-const std::array<const char*, 9> kCopyList = {"RudderSensitivity",
-                                              "RudderKeyIncrement",
-                                              "CollectiveSensitivity",
-                                              "CollectiveKeyIncrement",
-                                              "CyclicLeftRightSensitivity",
-                                              "CyclicForwardBackSensitivity",
-                                              "GroundEffectFactor",
-                                              "TransLiftFactor",
-                                              "Helo"};
 
 }  // namespace
 

@@ -152,4 +152,27 @@ TEST(ProfileFile, KilledBetweenWritesLeavesTheKeysWrittenSoFar) {
   EXPECT_GE(now.size(), std::string("[custom]\r\n").size() + 25 * 5);
 }
 
+TEST(ProfileFile, LeftoversOfKilledWritersAreRemovedAndALiveWritersKept) {
+  TempDir dir;
+  const auto path = dir.path() / "p.ini";
+  writeFile(path, "[s]\nk=1\n");
+  const pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ::waitpid(gone, nullptr, 0);
+  const auto leftover = [&dir](const std::string& file, pid_t pid) {
+    const fs::path p = dir.path() / ("." + file + ".kestrun-" + std::to_string(pid) + "-0-1");
+    writeFile(p, "half");
+    return p;
+  };
+  const fs::path dead = leftover("p.ini", gone);
+  const fs::path busy = leftover("p.ini", ::getppid());
+  const fs::path other = leftover("q.ini", gone);
+
+  ASSERT_NE(write(path, "s", "k", "2"), 0);
+  EXPECT_FALSE(fs::exists(dead));
+  EXPECT_TRUE(fs::exists(busy));
+  EXPECT_TRUE(fs::exists(other));
+  EXPECT_EQ(readFile(path), "[s]\nk=2\n");
+}
+
 }  // namespace

@@ -7,15 +7,18 @@
 #include "platform/posix/Profile.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <random>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -103,6 +106,27 @@ void syncFolder(const fs::path& folder) {
   ::close(fd);
 }
 
+// Removes the temporary files that writers killed mid-write left beside target: those whose
+// writer's process no longer exists. A live writer's file is never touched. Once per folder and
+// run, so a copy's nine writes look at the folder once.
+void sweepLeftovers(const fs::path& folder, const fs::path& target) {
+  static std::mutex sweptMutex;
+  static std::set<fs::path> swept;
+  {
+    std::lock_guard<std::mutex> lock(sweptMutex);
+    if (!swept.insert(folder).second) return;
+  }
+  const std::string prefix = "." + target.filename().string() + ".kestrun-";
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.rfind(prefix, 0) != 0) continue;
+    const long pid = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
+    if (pid > 0 && pid != ::getpid() && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+      ::unlink(it->path().c_str());
+  }
+}
+
 // Puts data in place of target through a temporary file beside it. old is the target's status
 // when it exists. On any failure the target is untouched and no temporary file is left.
 bool replaceFile(const fs::path& target, const std::string& data, const struct stat* old) {
@@ -156,6 +180,7 @@ bool replaceFile(const fs::path& target, const std::string& data, const struct s
     return false;
   }
   if (sync) syncFolder(folder);
+  sweepLeftovers(folder, target);
   return true;
 }
 

@@ -72,9 +72,8 @@ int main(int argc, char** argv) {
     for (const auto& entry : fs::directory_iterator(folder))
       if (entry.path() != file) ++leftovers;
   }
-  // This process's first write sweeps what the killed writers left.
-  if (platform::writePrivateProfileString("main", "PATH", values[0].c_str(), file.c_str()) == 0)
-    return 1;
+  // This process's first write that changes the file sweeps what the killed writers left.
+  if (platform::writePrivateProfileString("main", "Swept", "yes", file.c_str()) == 0) return 1;
   const auto stray = std::distance(fs::directory_iterator(folder), {}) - 1;
   if (stray != 0) {
     std::cerr << "crash_test: " << stray << " temporary files of killed writers were not removed\n";

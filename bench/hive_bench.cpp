@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/posix/Hive.h"
+#include "platform/posix/Text.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ BENCHMARK(BM_ParseHive)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 void BM_Utf16ToUtf8(benchmark::State& state) {
   const std::u16string text(255, u'\x00e9');
-  for (auto _ : state) benchmark::DoNotOptimize(platform::posix::hive::toUtf8(text));
+  for (auto _ : state) benchmark::DoNotOptimize(platform::posix::text::utf8Of(text));
 }
 BENCHMARK(BM_Utf16ToUtf8);
 

@@ -12,6 +12,7 @@
 
 #include "platform/Platform.h"
 #include "platform/posix/Hive.h"
+#include "platform/posix/Text.h"
 
 namespace {
 
@@ -52,8 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t seen = 0;
     walk(tree->root, 0, seen);
   }
-  hive::toUtf8(hive::toUtf16(text));
-  hive::foldCase(hive::toUtf16(text.substr(0, 256)));
+  text::utf8Of(text::utf16Of(text));
+  text::upperCase(text::utf16Of(text.substr(0, 256)));
 
   // The same bytes as a prefix's system.reg, through the registry functions. A new file each
   // time (renamed into place), so the reader's cache always sees a change.

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "platform/posix/Text.h"
+
 namespace platform::posix::hive {
 namespace {
 
@@ -99,7 +101,7 @@ std::vector<std::u16string> components(std::u16string_view path) {
   while (start <= path.size()) {
     std::size_t end = path.find(u'\\', start);
     if (end == std::u16string_view::npos) end = path.size();
-    if (end > start) parts.push_back(foldCase(path.substr(start, end - start)));
+    if (end > start) parts.push_back(text::upperCase(path.substr(start, end - start)));
     start = end + 1;
   }
   return parts;
@@ -210,7 +212,7 @@ void parseValue(const std::vector<std::string_view>& lines, std::size_t& index, 
   skipBlanks(line, pos);
   Value value;
   if (!parseData(lines, index, pos, value) || !key) return;
-  key->values.insert_or_assign(foldCase(name), std::move(value));
+  key->values.insert_or_assign(text::upperCase(name), std::move(value));
 }
 
 // A key line "[path] SECONDS": the key, created with every key its path implies, or nullptr
@@ -242,43 +244,7 @@ std::vector<std::string_view> splitLines(std::string_view text) {
   return lines;
 }
 
-char16_t foldUnit(char16_t c) {
-  if (c < 0x80) return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 0x20) : c;
-  if (c < 0x100) {
-    if (c >= 0xE0 && c != 0xF7 && c != 0xFF) return static_cast<char16_t>(c - 0x20);
-    if (c == 0xFF) return 0x178;
-    if (c == 0xB5) return 0x39C;
-    return c;
-  }
-  if (c < 0x180) {
-    if (c == 0x131) return u'I';
-    if (c == 0x17F) return u'S';
-    if ((c <= 0x137) || (c >= 0x14A && c <= 0x177)) return static_cast<char16_t>(c & ~1u);
-    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
-      return (c & 1u) ? c : static_cast<char16_t>(c - 1);
-    return c;
-  }
-  if (c >= 0x3AC && c <= 0x3CE) {
-    if (c == 0x3AC) return 0x386;
-    if (c <= 0x3AF) return static_cast<char16_t>(c - 37);
-    if (c == 0x3C2) return 0x3A3;
-    if (c >= 0x3B1 && c <= 0x3CB) return static_cast<char16_t>(c - 0x20);
-    if (c == 0x3CC) return 0x38C;
-    if (c >= 0x3CD) return static_cast<char16_t>(c - 63);
-    return c;
-  }
-  if (c >= 0x430 && c <= 0x44F) return static_cast<char16_t>(c - 0x20);
-  if (c >= 0x450 && c <= 0x45F) return static_cast<char16_t>(c - 0x50);
-  return c;
-}
-
 }  // namespace
-
-std::u16string foldCase(std::u16string_view name) {
-  std::u16string folded(name);
-  for (auto& unit : folded) unit = foldUnit(unit);
-  return folded;
-}
 
 std::unique_ptr<Hive> parse(std::string_view text) {
   const std::vector<std::string_view> lines = splitLines(text);
@@ -315,81 +281,6 @@ std::unique_ptr<Hive> parse(std::string_view text) {
     }
   }
   return hive;
-}
-
-std::u16string toUtf16(std::string_view utf8) {
-  std::u16string out;
-  out.reserve(utf8.size());
-  std::size_t i = 0;
-  while (i < utf8.size()) {
-    const auto lead = static_cast<unsigned char>(utf8[i]);
-    int extra = 0;
-    char32_t point = 0;
-    char32_t least = 0;
-    if (lead < 0x80) {
-      point = lead;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      extra = 1, point = lead & 0x1F, least = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      extra = 2, point = lead & 0x0F, least = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      extra = 3, point = lead & 0x07, least = 0x10000;
-    } else {
-      out.push_back(0xFFFD);
-      ++i;
-      continue;
-    }
-    std::size_t j = i + 1;
-    for (int k = 0; k < extra; ++k, ++j) {
-      if (j >= utf8.size() || (static_cast<unsigned char>(utf8[j]) & 0xC0) != 0x80) break;
-      point = (point << 6) | (static_cast<unsigned char>(utf8[j]) & 0x3F);
-    }
-    if (j - i != static_cast<std::size_t>(extra) + 1 || point < least || point > 0x10FFFF ||
-        (point >= 0xD800 && point <= 0xDFFF)) {
-      out.push_back(0xFFFD);
-      ++i;
-      continue;
-    }
-    if (point >= 0x10000) {
-      point -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (point >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (point & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(point));
-    }
-    i = j;
-  }
-  return out;
-}
-
-std::string toUtf8(std::u16string_view utf16) {
-  std::string out;
-  out.reserve(utf16.size());
-  for (std::size_t i = 0; i < utf16.size(); ++i) {
-    char32_t point = utf16[i];
-    if (point >= 0xD800 && point <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
-        utf16[i + 1] <= 0xDFFF) {
-      point = 0x10000 + ((point - 0xD800) << 10) + (utf16[++i] - 0xDC00);
-    } else if (point >= 0xD800 && point <= 0xDFFF) {
-      point = 0xFFFD;
-    }
-    if (point < 0x80) {
-      out.push_back(static_cast<char>(point));
-    } else if (point < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (point >> 6)));
-      out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-    } else if (point < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (point >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (point >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((point >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-    }
-  }
-  return out;
 }
 
 }  // namespace platform::posix::hive

@@ -41,7 +41,7 @@ struct Value {
   std::vector<std::uint8_t> data;  // as stored: UTF-16LE for the string forms
 };
 
-// Children and values are keyed by their folded names (foldCase).
+// Children and values are keyed by their names in upper case (text::upperCase).
 struct Key {
   std::unordered_map<std::u16string, std::unique_ptr<Key>> children;
   std::unordered_map<std::u16string, Value> values;
@@ -59,13 +59,5 @@ struct Hive {
 // The tree of a hive file's bytes, or nullptr when the first line is not exactly
 // "WINE REGISTRY Version 2".
 std::unique_ptr<Hive> parse(std::string_view text);
-
-// Key and value names compare by this: simple upper-case mapping of ASCII, Latin-1,
-// Latin Extended-A, basic Greek and basic Cyrillic letters; other code units stay as they are.
-std::u16string foldCase(std::u16string_view name);
-
-// Program text (UTF-8) to UTF-16 and back. Malformed input and lone surrogates become U+FFFD.
-std::u16string toUtf16(std::string_view utf8);
-std::string toUtf8(std::u16string_view utf16);
 
 }  // namespace platform::posix::hive

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "platform/posix/Text.h"
+
 namespace platform::posix {
 namespace fs = std::filesystem;
 
@@ -11,23 +13,8 @@ namespace {
 
 char currentDriveLetter = 'c';
 
-char lowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool isDriveLetter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
 bool isSeparator(char c) {
   return c == '\\' || c == '/';
-}
-
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-  return true;
 }
 
 bool entryExists(const fs::path& p) {
@@ -48,7 +35,7 @@ fs::path resolveComponent(const fs::path& folder, const std::string& component) 
   for (const fs::directory_iterator end; it != end; it.increment(ec)) {
     if (ec) break;
     std::string name = it->path().filename().string();
-    if (equalsIgnoringAsciiCase(name, component) && (best.empty() || name < best))
+    if (text::equalsIgnoringAsciiCase(name, component) && (best.empty() || name < best))
       best = std::move(name);
   }
   return best.empty() ? spelled : folder / best;
@@ -64,10 +51,16 @@ fs::path winePrefix() {
 
 fs::path driveRoot(char letter) {
   const fs::path prefix = winePrefix();
-  const char lower = lowerAscii(letter);
+  const char lower = text::lowerAscii(letter);
   fs::path device = prefix / "dosdevices" / std::string{lower, ':'};
   if (!entryExists(device) && lower == 'c') return prefix / "drive_c";
   return device;
+}
+
+char driveOf(std::string_view programPath) {
+  return programPath.size() >= 2 && text::isAsciiLetter(programPath[0]) && programPath[1] == ':'
+             ? programPath[0]
+             : 0;
 }
 
 char currentDrive() {
@@ -75,7 +68,7 @@ char currentDrive() {
 }
 
 void setCurrentDrive(char letter) {
-  currentDriveLetter = lowerAscii(letter);
+  currentDriveLetter = text::lowerAscii(letter);
 }
 
 fs::path hostPath(const std::string& programPath) {
@@ -83,7 +76,7 @@ fs::path hostPath(const std::string& programPath) {
   fs::path base;
   if (!rest.empty() && rest.front() == '/') {
     base = "/";
-  } else if (rest.size() >= 2 && isDriveLetter(rest[0]) && rest[1] == ':') {
+  } else if (driveOf(rest) != 0) {
     base = driveRoot(rest[0]);
     rest.remove_prefix(2);
   } else if (!rest.empty() && rest.front() == '\\') {

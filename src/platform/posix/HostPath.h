@@ -16,6 +16,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace platform::posix {
 
@@ -24,6 +25,9 @@ std::filesystem::path winePrefix();
 
 // The host folder behind drive letter (a-z, either case) of the prefix in force.
 std::filesystem::path driveRoot(char letter);
+
+// The drive letter a program path opens with ("c:\\..." gives 'c'), as written; 0 for none.
+char driveOf(std::string_view programPath);
 
 // The current drive's letter, lower case; 'c' until changeDrive picks another.
 char currentDrive();

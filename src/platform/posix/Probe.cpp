@@ -20,7 +20,7 @@ constexpr long kDosSystem = 0x4;
 // The last component of a program path as written: what follows the drive and the last
 // separator. Empty for a path that ends in a separator or names only a drive.
 std::string_view lastComponent(std::string_view path) {
-  if (path.size() >= 2 && path[1] == ':') path.remove_prefix(2);
+  if (platform::posix::driveOf(path)) path.remove_prefix(2);
   const auto cut = path.find_last_of("\\/");
   return cut == std::string_view::npos ? path : path.substr(cut + 1);
 }

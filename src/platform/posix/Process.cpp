@@ -15,6 +15,7 @@
 #include "platform/Error.h"
 #include "platform/Platform.h"
 #include "platform/posix/HostPath.h"
+#include "platform/posix/Text.h"
 
 extern char** environ;
 
@@ -22,14 +23,6 @@ namespace platform {
 namespace {
 
 namespace fs = std::filesystem;
-
-bool isAsciiLetter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-char upperAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
 std::string quoted(const std::string& text) {
   return "\"" + text + "\"";
@@ -71,12 +64,12 @@ void changeDrive(const std::string& path) {
   const char letter = path.front();
   // A host path names no drive: the current drive does not matter for it.
   if (letter == '/') return;
-  if (!isAsciiLetter(letter))
+  if (!posix::text::isAsciiLetter(letter))
     throw Error("The folder " + quoted(path) + " does not begin with a drive letter.");
   std::error_code ec;
   if (!fs::is_directory(posix::driveRoot(letter), ec))
-    throw Error(std::string("Drive ") + upperAscii(letter) + ": does not exist, so the folder " +
-                quoted(path) + " cannot be reached.");
+    throw Error(std::string("Drive ") + posix::text::upperAscii(letter) +
+                ": does not exist, so the folder " + quoted(path) + " cannot be reached.");
   posix::setCurrentDrive(letter);
 }
 
@@ -87,7 +80,7 @@ void changeDirectory(const std::string& path) {
   if (::chdir(host.c_str()) != 0)
     throw Error("Cannot open the folder " + quoted(path) + ": " + reason(errno) + ".");
   // Entering a folder of another drive makes that drive current, as on Windows.
-  if (path.size() >= 2 && isAsciiLetter(path[0]) && path[1] == ':') posix::setCurrentDrive(path[0]);
+  if (const char drive = posix::driveOf(path)) posix::setCurrentDrive(drive);
 }
 
 std::int32_t startProgram(const std::string& path, int /*windowStyle: Wine shows the window*/) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/posix/Text.h"
+
 namespace platform::posix::profile {
 
 namespace {
@@ -28,14 +30,8 @@ std::string_view trim(std::string_view s) {
   return s.substr(0, n);
 }
 
-char asciiLower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool sameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return asciiLower(x) == asciiLower(y);
-         });
+  return text::equalsIgnoringAsciiCase(a, b);
 }
 
 std::size_t bodyStart(std::string_view text) {

@@ -24,6 +24,7 @@
 #include "platform/Platform.h"
 #include "platform/posix/Hive.h"
 #include "platform/posix/HostPath.h"
+#include "platform/posix/Text.h"
 
 namespace platform {
 namespace {
@@ -119,7 +120,7 @@ std::vector<std::u16string> splitPath(std::u16string_view path) {
   std::size_t start = 0;
   while (start <= path.size()) {
     std::size_t end = std::min(path.find(u'\\', start), path.size());
-    if (end > start) parts.push_back(posix::hive::foldCase(path.substr(start, end - start)));
+    if (end > start) parts.push_back(posix::text::upperCase(path.substr(start, end - start)));
     start = end + 1;
   }
   return parts;
@@ -237,7 +238,7 @@ std::int32_t rootPlace(RegKey root, Place& place) {
   place = Place{hive, &hive->root, false};
   if (!below) return kErrorSuccess;
   int linksLeft = kMaxLinks;
-  return walk(place, splitPath(posix::hive::toUtf16(below)), 0, false, linksLeft);
+  return walk(place, splitPath(posix::text::utf16Of(below)), 0, false, linksLeft);
 }
 
 RegKey allocateHandle(const Place& place) {
@@ -257,7 +258,7 @@ std::int32_t regOpenKeyEx(RegKey root, const char* subKey, std::uint32_t /*optio
   const std::lock_guard lock(registryMutex);
   Place place;
   if (const auto status = rootPlace(root, place)) return status;
-  const std::u16string path = posix::hive::toUtf16(subKey ? subKey : "");
+  const std::u16string path = posix::text::utf16Of(subKey ? subKey : "");
   if (!path.empty() && path.front() == u'\\') return kErrorBadPathname;
   int linksLeft = kMaxLinks;
   if (const auto status = walk(place, splitPath(path), 0, true, linksLeft)) return status;
@@ -278,7 +279,7 @@ std::int32_t regQueryValueEx(RegKey key, const char* valueName, std::uint32_t* /
   if (place.users) return kErrorFileNotFound;
 
   const auto found = place.key->values.find(
-      posix::hive::foldCase(posix::hive::toUtf16(valueName ? valueName : "")));
+      posix::text::upperCase(posix::text::utf16Of(valueName ? valueName : "")));
   if (found == place.key->values.end()) return kErrorFileNotFound;
   const Value& value = found->second;
 
@@ -287,7 +288,7 @@ std::int32_t regQueryValueEx(RegKey key, const char* valueName, std::uint32_t* /
   const std::uint8_t* bytes = value.data.data();
   std::size_t length = value.data.size();
   if (isString) {
-    text = posix::hive::toUtf8(utf16Of(value.data));
+    text = posix::text::utf8Of(utf16Of(value.data));
     bytes = reinterpret_cast<const std::uint8_t*>(text.data());
     length = text.size();
   }

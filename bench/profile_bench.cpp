@@ -13,8 +13,8 @@
 #include <fstream>
 #include <string>
 
-#include "flightmodels/CopyList.h"
-#include "platform/posix/Profile.h"
+#include "window/GameLayout.h"
+#include "platform/posix/ProfileHooks.h"
 #include "settings/Module1.h"
 
 namespace {
@@ -23,8 +23,8 @@ namespace fs = std::filesystem;
 
 std::string flightModel(const std::string& name, const std::string& helo, int base) {
   std::string s = "[" + name + "]\r\n";
-  for (std::size_t i = 0; i + 1 < kCopyList.size(); ++i)
-    s += std::string(kCopyList[i]) + "=" + std::to_string(base + static_cast<int>(i)) + "\r\n";
+  for (std::size_t i = 0; i + 1 < game::kCopyList.size(); ++i)
+    s += std::string(game::kCopyList[i]) + "=" + std::to_string(base + static_cast<int>(i)) + "\r\n";
   return s + "Helo=" + helo + "\r\n\r\n";
 }
 
@@ -88,7 +88,7 @@ void copyFlightModel(benchmark::State& state) {
   std::size_t i = 0;
   for (auto _ : state) {
     std::string& from = sources[i++ % 2];
-    for (const char* name : kCopyList) {
+    for (const char* name : game::kCopyList) {
       std::string key = name;
       std::string value = ReadIniString(from, key, fallback, path);
       WriteIniString(custom, key, value, path);

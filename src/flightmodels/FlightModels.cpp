@@ -1,33 +1,24 @@
 // Form1's flight-model procedures: the catalogue scan, the copy and the launch, and the
 // click procedures of the three command buttons.
-#include <array>
 #include <cstdint>
 #include <string>
 
-#include "flightmodels/CopyList.h"
+#include "window/GameLayout.h"
 #include "platform/Platform.h"
 #include "settings/Module1.h"
-#include "ui/Seam.h"
+#include "ui/Host.h"
 #include "window/Form1.h"
 
-namespace {
-
-// The profile section of each flight-model slot.
-const std::array<const char*, 3> kSlotSections = {"ApacheFlightModel", "TigerFlightModel",
-                                                  "HavocFlightModel"};
-
-}  // namespace
-
 void Form1::CheckFMs() {
-  IniFile = GamePath + "\\data\\custom.ini";
+  IniFile = GamePath + game::kProfilePath;
 
-  std::string custom = "custom";
-  std::string helo = "Helo";
+  std::string custom = game::kCustomSection;
+  std::string helo = game::kHeloKey;
   std::string none;
   const std::string current = ReadIniString(custom, helo, none, IniFile);
 
-  for (std::size_t i = 0; i < kSlotSections.size(); ++i) {
-    std::string section = kSlotSections[i];
+  for (std::size_t i = 0; i < game::kSlotSections.size(); ++i) {
+    std::string section = game::kSlotSections[i];
     const std::string name = ReadIniString(section, helo, none, IniFile);
     if (!name.empty()) {
       optFM[i]->setEnabled(true);
@@ -39,7 +30,7 @@ void Form1::CheckFMs() {
     }
   }
 
-  GameExe = platform::probeEntry(GamePath + "\\gunship.exe", platform::kAttrNormal);
+  GameExe = platform::probeEntry(GamePath + "\\" + game::kExecutableName, platform::kAttrNormal);
   const bool found = !GameExe.empty();
   Command1->setEnabled(found);
   Command2->setEnabled(found);
@@ -57,8 +48,8 @@ void Form1::FindCopyFM() {
 }
 
 void Form1::CopyFM(std::string& section) {
-  std::string custom = "custom";
-  for (const char* name : kCopyList) {
+  std::string custom = game::kCustomSection;
+  for (const char* name : game::kCopyList) {
     std::string key = name;
     std::string none;
     std::string value = ReadIniString(section, key, none, IniFile);

@@ -1,7 +1,7 @@
 #include "settings/General.h"
 
 #include "platform/Platform.h"
-#include "ui/Seam.h"
+#include "ui/Host.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include "settings/Module1.h"
 
 #include "platform/Platform.h"
-#include "ui/Seam.h"
+#include "ui/Host.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "platform/Platform.h"
 #include "settings/General.h"
-#include "ui/Seam.h"
+#include "ui/Host.h"
 
 Form1::Form1(ui::Toolkit& toolkit) {
   toolkit.createWindow(ui::kAppTitle, kClientWidth, kClientHeight);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/Seam.h"
+#include "ui/Host.h"
 
 namespace testing_support {
 

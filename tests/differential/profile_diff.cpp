@@ -20,7 +20,7 @@
 
 #include "Batch.h"
 #include "platform/Platform.h"
-#include "platform/posix/Profile.h"
+#include "platform/posix/ProfileHooks.h"
 
 extern char** environ;
 

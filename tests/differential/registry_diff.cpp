@@ -12,7 +12,7 @@
 
 #include "Batch.h"
 #include "settings/General.h"
-#include "ui/Seam.h"
+#include "ui/Host.h"
 
 namespace {
 

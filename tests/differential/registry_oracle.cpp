@@ -16,7 +16,7 @@
 
 #include "Batch.h"
 #include "platform/Platform.h"
-#include "ui/Seam.h"
+#include "ui/Host.h"
 
 // The one message ReadRegString can show is about a malformed path: answered at once.
 int ui::msgBox(const std::string&, int) {

@@ -12,7 +12,7 @@
 
 #include "TestSupport.h"
 #include "platform/Platform.h"
-#include "platform/posix/Profile.h"
+#include "platform/posix/ProfileHooks.h"
 
 namespace {
 

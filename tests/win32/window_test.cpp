@@ -12,7 +12,7 @@
 #include "TestSupport.h"
 #include "platform/Error.h"
 #include "ui/Binding.h"
-#include "ui/Seam.h"
+#include "ui/Host.h"
 #include "ui/win32/Win32Toolkit.h"
 
 namespace {

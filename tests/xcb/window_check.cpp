@@ -25,7 +25,7 @@
 
 #include "ui/Binding.h"
 #include "ui/Controls.h"
-#include "ui/Seam.h"
+#include "ui/Host.h"
 #include "ui/qt/QtToolkit.h"
 #include "window/Form1.h"
 

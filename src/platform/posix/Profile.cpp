@@ -4,7 +4,7 @@
 // memory (ProfileText) and, only when something changed, writes the new text to a temporary
 // file in the same folder, flushes it and renames it over the old one: the profile is always
 // either the old file or the new one, never a mixture.
-#include "platform/posix/Profile.h"
+#include "platform/posix/ProfileHooks.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "ui/Controls.h"
-#include "ui/Seam.h"
+#include "ui/Host.h"
 
 class QWidget;
 

@@ -4,7 +4,7 @@
 
 #include "platform/win32/Text.h"
 #include "ui/Binding.h"
-#include "ui/Seam.h"
+#include "ui/Host.h"
 
 namespace ui::win32 {
 

@@ -1,4 +1,4 @@
-#include "ui/Seam.h"
+#include "ui/Host.h"
 
 #include <exception>
 #include <utility>

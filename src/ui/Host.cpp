@@ -22,6 +22,10 @@ Host setHost(Host host) {
   return std::exchange(current(), std::move(host));
 }
 
+void setHostUnlessSet(Host host) {
+  if (!current().messageBox && !current().endProgram) current() = std::move(host);
+}
+
 int msgBox(const std::string& prompt, int style) {
   const Host& host = current();
   return host.messageBox ? host.messageBox(prompt, style, kAppTitle) : kOk;

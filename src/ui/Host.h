@@ -12,9 +12,13 @@ namespace ui {
 
 inline constexpr const char* kAppTitle = "Kestrun";
 
-// Message box styles: an OK button alone, and the stop icon.
+// Message box styles: the buttons (an OK button alone) and one icon, as the Windows values.
 inline constexpr int kOkOnly = 0;
+inline constexpr int kIconMask = 0x70;
 inline constexpr int kCritical = 16;
+inline constexpr int kQuestion = 32;
+inline constexpr int kExclamation = 48;
+inline constexpr int kInformation = 64;
 
 // The button the user pressed.
 inline constexpr int kOk = 1;
@@ -27,6 +31,10 @@ struct Host {
 
 // Installs host as the one in force and returns the one it replaces.
 Host setHost(Host host);
+
+// Installs host unless one is in force already (a test's recorder, or an earlier binding's):
+// what a binding does when it starts.
+void setHostUnlessSet(Host host);
 
 // Shows a modal message box captioned with the application title; returns the button pressed.
 int msgBox(const std::string& prompt, int style = kOkOnly);

@@ -103,7 +103,7 @@ TEST_F(Process, ChangeDirectoryAndDriveEnterWhatExistsOrRaiseNamingIt) {
   for (const auto& [path, reason] : {std::pair{"c:\\Nowhere", "No such file or directory"},
                                      {"c:\\Gunship!.txt", "Not a directory"},
                                      {"", "no folder"}}) {
-    EXPECT_THAT(errorOf([&] { platform::changeDirectory(path); }),
+    EXPECT_THAT(errorOf([p = path] { platform::changeDirectory(p); }),
                 AllOf(HasSubstr(quoted(path)), HasSubstr(reason)));
     EXPECT_EQ(fs::current_path(), prefix.driveC());
   }

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "WindowLayout.h"
 #include "ui/qt/QtToolkit.h"
 
 namespace {
@@ -32,59 +33,19 @@ using ui::qt::QtToolkit;
 int argc = 1;
 char* argv[] = {const_cast<char*>("kestrun-tests"), nullptr};
 
-enum class Kind { Button, Frame, Option, Text, Label, Check };
-struct Row {
-  const char* name;
-  Kind kind;
-  const char* container;  // nullptr: the window
-  const char* caption;
-  const char* shown;  // nullptr: the caption
-  ui::Twips at;
-};
-
-// The window's sixteen controls in tab order; shown: what the user reads.
-const std::vector<Row> kRows = {
-    {"Command1", Kind::Button, nullptr, "Copy && Launch", "Copy & Launch", {120, 3240, 1455, 375}},
-    {"Frame1", Kind::Frame, nullptr, "Installation Folder", nullptr, {120, 120, 4095, 975}},
-    {"Option1", Kind::Option, "Frame1", "Option1", "", {120, 240, 255, 255}},
-    {"Text1", Kind::Text, "Frame1", "c:\\Gunship!", nullptr, {480, 240, 3495, 285}},
-    {"Option2", Kind::Option, "Frame1", "Option1", "", {120, 600, 255, 255}},
-    {"Text2", Kind::Text, "Frame1", "c:\\Gunship!", nullptr, {480, 600, 3495, 285}},
-    {"Frame2", Kind::Frame, nullptr, "Select FM", nullptr, {120, 1200, 4095, 1455}},
-    {"optFM0", Kind::Option, "Frame2", "?", nullptr, {240, 240, 1815, 255}},
-    {"optFM1", Kind::Option, "Frame2", "?", nullptr, {240, 600, 1815, 255}},
-    {"optFM2", Kind::Option, "Frame2", "?", nullptr, {240, 960, 1815, 255}},
-    {"lblCurrent0", Kind::Label, "Frame2", "Current", nullptr, {2280, 240, 975, 255}},
-    {"lblCurrent1", Kind::Label, "Frame2", "Current", nullptr, {2280, 600, 975, 255}},
-    {"lblCurrent2", Kind::Label, "Frame2", "Current", nullptr, {2280, 960, 975, 255}},
-    {"Command2", Kind::Button, nullptr, "Copy", nullptr, {2760, 2760, 1455, 375}},
-    {"Command3", Kind::Button, nullptr, "Launch", nullptr, {2760, 3240, 1455, 375}},
-    {"chkSr", Kind::Check, nullptr, "Stay Resident?", nullptr, {240, 2760, 1695, 255}},
-};
+using testing_support::LayoutRow;
+const auto& kRows = testing_support::kWindowLayout;
 
 // The window built through the binding; every button's procedure notes its run and does what
 // actions holds for it.
 struct Window {
   Window() {
-    toolkit->createWindow(ui::kAppTitle, 4335, 3735);
-    for (const Row& row : kRows) {
-      auto* frame = row.container ? &as<ui::Frame>(row.container) : nullptr;
-      ui::Procedure procedure = [this, name = std::string(row.name)] {
+    controls = testing_support::buildWindow(*toolkit, [this](const std::string& name) {
+      return ui::Procedure([this, name] {
         ran += (ran.empty() ? "" : " ") + name;
         if (actions.count(name)) actions[name]();
-      };
-      ui::Toolkit& t = *toolkit;
-      ui::Control* made = nullptr;
-      if (row.kind == Kind::Button)
-        made = &t.addCommandButton(frame, row.at, row.caption, procedure);
-      if (row.kind == Kind::Frame) made = &t.addFrame(row.at, row.caption);
-      if (row.kind == Kind::Option)
-        made = &t.addOptionButton(frame, row.at, row.caption, procedure);
-      if (row.kind == Kind::Text) made = &t.addTextBox(frame, row.at, row.caption);
-      if (row.kind == Kind::Label) made = &t.addLabel(frame, row.at, row.caption);
-      if (row.kind == Kind::Check) made = &t.addCheckBox(frame, row.at, row.caption);
-      controls[row.name] = made;
-    }
+      });
+    });
   }
   template <class T>
   T& as(const std::string& name) {
@@ -112,7 +73,7 @@ TEST(QtBinding, ControlsSitWhereTheirTwipsSayInTabOrderWithTheirCaptions) {
   EXPECT_EQ(w.window()->windowTitle(), "Kestrun");
   EXPECT_EQ(w.window()->size(), QSize(289, 249));
   EXPECT_EQ(w.window()->minimumSize(), w.window()->maximumSize());  // not resizable
-  for (const Row& row : kRows) {
+  for (const LayoutRow& row : kRows) {
     SCOPED_TRACE(row.name);
     QWidget* widget = w.widget(row.name);
     ui::Control& control = *w.controls[row.name];
@@ -135,7 +96,7 @@ TEST(QtBinding, ControlsSitWhereTheirTwipsSayInTabOrderWithTheirCaptions) {
   EXPECT_EQ(ui::qt::pixels(23), 2);
   // Tab order is creation order; frames and labels take no focus.
   std::vector<QWidget*> expected, chain;
-  for (const Row& row : kRows)
+  for (const LayoutRow& row : kRows)
     if (w.widget(row.name)->focusPolicy() & Qt::TabFocus) expected.push_back(w.widget(row.name));
   ASSERT_EQ(expected.size(), 11u);
   for (QWidget* next = w.window()->nextInFocusChain(); next != w.window();
@@ -175,7 +136,7 @@ TEST(QtBinding, CaptionsFitTheirControls) {
   w.controls["optFM0"]->setCaption("Apache Flight Model");
   w.controls["optFM1"]->setCaption("Tiger Flight Model");
   w.controls["optFM2"]->setCaption("Havoc Flight Model");
-  for (const Row& row : kRows) {
+  for (const LayoutRow& row : kRows) {
     SCOPED_TRACE(row.name);
     QWidget* widget = w.widget(row.name);
     if (shownText(widget).isEmpty()) continue;  // Option1, Option2: the mark alone

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "WindowLayout.h"
 #include "platform/Error.h"
 #include "ui/Binding.h"
 #include "ui/Host.h"
@@ -27,36 +28,43 @@ std::wstring text(HWND hwnd) {
   return buffer;
 }
 
-// The window's layout in miniature, made in tab order: two frames of option buttons (a text box
-// beside each folder option, a label beside each flight model), two push buttons, a check box.
+// The window's sixteen controls, made in tab order from the layout table. Command1 counts its
+// clicks, the folder options note their values, Command2 fails as a lost drive would.
 class WindowTest : public ::testing::Test {
  protected:
   WindowTest() {
-    toolkit.createWindow("Kestrun", 4335, 3735);
-    command1 = &toolkit.addCommandButton(nullptr, {120, 3240, 1455, 375}, "Copy && Launch",
-                                         [this] { ++command1Clicks; });
-    auto* frame1 = &toolkit.addFrame({120, 120, 4095, 975}, "Installation Folder");
-    option1 = &toolkit.addOptionButton(frame1, {120, 240, 255, 255}, "Option1",
-                                       [this] { option1Values.push_back(option1->value()); });
-    text1 = &toolkit.addTextBox(frame1, {480, 240, 3495, 285}, "c:\\Gunship!");
-    option2 = &toolkit.addOptionButton(frame1, {120, 600, 255, 255}, "Option1",
-                                       [this] { option2Values.push_back(option2->value()); });
-    text2 = &toolkit.addTextBox(frame1, {480, 600, 3495, 285}, "c:\\Gunship!");
-    auto* frame2 = &toolkit.addFrame({120, 1200, 4095, 1455}, "Select FM");
-    for (int i = 0; i < 3; ++i)
-      models[i] = &toolkit.addOptionButton(frame2, {240, 240 + 360 * i, 1815, 255}, "?", {});
-    for (int i = 0; i < 3; ++i)
-      labels[i] = &toolkit.addLabel(frame2, {2280, 240 + 360 * i, 975, 255}, "Current");
-    command2 = &toolkit.addCommandButton(nullptr, {2760, 2760, 1455, 375}, "Copy",
-                                         [] { throw platform::Error("Drive Q: is gone."); });
-    check = &toolkit.addCheckBox(nullptr, {240, 2760, 1695, 255}, "Stay Resident?");
+    auto controls = testing_support::buildWindow(toolkit, [this](const std::string& name) {
+      if (name == "Command1") return ui::Procedure([this] { ++command1Clicks; });
+      if (name == "Option1")
+        return ui::Procedure([this] { option1Values.push_back(option1->value()); });
+      if (name == "Option2")
+        return ui::Procedure([this] { option2Values.push_back(option2->value()); });
+      if (name == "Command2")
+        return ui::Procedure([] { throw platform::Error("Drive Q: is gone."); });
+      return ui::Procedure();
+    });
+    auto as = [&controls]<class T>(const std::string& name, T*& out) {
+      out = dynamic_cast<T*>(controls.at(name));
+    };
+    as("Command1", command1);
+    as("Command2", command2);
+    as("Command3", command3);
+    as("Option1", option1);
+    as("Option2", option2);
+    as("Text1", text1);
+    as("Text2", text2);
+    as("chkSr", check);
+    for (int i = 0; i < 3; ++i) {
+      as("optFM" + std::to_string(i), models[i]);
+      as("lblCurrent" + std::to_string(i), labels[i]);
+    }
   }
 
   static HWND hwnd(const ui::Control* control) { return Win32Toolkit::handleOf(*control); }
 
   RecordingHost host;
   Win32Toolkit toolkit;
-  ui::CommandButton *command1 = nullptr, *command2 = nullptr;
+  ui::CommandButton *command1 = nullptr, *command2 = nullptr, *command3 = nullptr;
   ui::OptionButton *option1 = nullptr, *option2 = nullptr, *models[3] = {};
   ui::TextBox *text1 = nullptr, *text2 = nullptr;
   ui::Label* labels[3] = {};
@@ -159,7 +167,7 @@ TEST_F(WindowTest, TabOrderIsCreationOrderAndArrowGroupsStayInTheirFrame) {
     visited.push_back(GetNextDlgTabItem(window, visited.back(), FALSE));
   EXPECT_EQ(visited, (Handles{hwnd(command1), hwnd(option1), hwnd(text1), hwnd(option2),
                               hwnd(text2), hwnd(models[0]), hwnd(models[1]), hwnd(models[2]),
-                              hwnd(command2), hwnd(check), hwnd(command1)}))
+                              hwnd(command2), hwnd(command3), hwnd(check), hwnd(command1)}))
       << "Tab visits every control in creation order and wraps round";
 
   // The arrow keys move within a group, and a group never leaves its frame.
@@ -176,7 +184,7 @@ TEST_F(WindowTest, TabOrderIsCreationOrderAndArrowGroupsStayInTheirFrame) {
                                        hwnd(labels[0]), hwnd(labels[1]), hwnd(labels[2])}));
   EXPECT_EQ(group(command1), Handles{hwnd(command1)});
   // No push button is a default button, so Enter presses none.
-  for (const ui::Control* button : {command1, command2})
+  for (const ui::Control* button : {command1, command2, command3})
     EXPECT_EQ(GetWindowLongW(hwnd(button), GWL_STYLE) & 0x0F, BS_PUSHBUTTON);
 }
 
@@ -261,6 +269,15 @@ TEST_F(BindingHostTest, MessageBoxesShowCaptionPromptAndIconAndAnErrorAtLoadEnds
   EXPECT_NE(box.find(L"no such drive"), std::wstring::npos);
   EXPECT_TRUE(box.ends_with(L"|stop")) << "an error is reported with the stop icon";
   EXPECT_FALSE(IsWindow(window)) << "the window never shows";
+}
+
+TEST(BindingHost, AHostInstalledBeforeTheToolkitStays) {
+  RecordingHost host;
+  int argc = 1;
+  char* argv[2] = {const_cast<char*>("kestrun-tests"), nullptr};
+  const std::unique_ptr<ui::Toolkit> toolkit = ui::makeToolkit(argc, argv);
+  ui::msgBox("Unable to start gunship.exe", ui::kCritical);
+  EXPECT_EQ(host.messages().size(), 1u) << "the recorder, not a box on the screen, saw it";
 }
 
 TEST_F(BindingHostTest, EndingTheProgramFromAClickClosesTheWindowAndStopsTheLoop) {

@@ -35,8 +35,8 @@ class GameFolder {
 // A window of its own.
 struct FreshForm {
   FreshForm();
+  RecordingHost host;  // before the toolkit, which keeps it in force
   std::unique_ptr<ui::Toolkit> toolkit;
-  RecordingHost host;  // after the toolkit, which installs the host's own
   Form1 form{*toolkit};
 };
 

@@ -62,14 +62,14 @@ QString asButtonText(const std::string& caption) {
 }
 
 QMessageBox::Icon iconFor(int style) {
-  switch (style & 0x70) {
-    case 16:
+  switch (style & kIconMask) {
+    case kCritical:
       return QMessageBox::Critical;
-    case 32:
+    case kQuestion:
       return QMessageBox::Question;
-    case 48:
+    case kExclamation:
       return QMessageBox::Warning;
-    case 64:
+    case kInformation:
       return QMessageBox::Information;
     default:
       return QMessageBox::NoIcon;
@@ -391,9 +391,7 @@ std::unique_ptr<Toolkit> makeToolkit(int& argc, char** argv) {
   } else if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
     throw std::logic_error("the window needs a QApplication");
   }
-  // A host installed before the toolkit (a test's recorder) stays in force.
-  Host previous = setHost(qt::host());
-  if (previous.messageBox || previous.endProgram) setHost(std::move(previous));
+  setHostUnlessSet(qt::host());
   return std::make_unique<qt::QtToolkit>();
 }
 

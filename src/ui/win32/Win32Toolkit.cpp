@@ -342,7 +342,7 @@ LRESULT CALLBACK Win32Toolkit::windowProc(HWND hwnd, UINT message, WPARAM wParam
 namespace ui {
 
 std::unique_ptr<Toolkit> makeToolkit(int& /*argc*/, char** /*argv*/) {
-  ui::setHost(Host{[](const std::string& prompt, int style, const std::string& title) {
+  ui::setHostUnlessSet(Host{[](const std::string& prompt, int style, const std::string& title) {
                      using win32::activeToolkit;
                      HWND owner = activeToolkit != nullptr ? activeToolkit->window() : nullptr;
                      const UINT type = style == kCritical ? MB_ICONSTOP | MB_OK : MB_OK;

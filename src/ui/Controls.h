@@ -80,6 +80,18 @@ class Toolkit {
   virtual CheckBox& addCheckBox(Frame* container, const Twips& at, const std::string& caption) = 0;
   virtual CommandButton& addCommandButton(Frame* container, const Twips& at,
                                           const std::string& caption, Procedure onClick) = 0;
+
+  // What assistive technology (a screen reader) reads where a caption cannot say it. The
+  // captions on screen stay as they are; these only add accessible names and descriptions.
+  //
+  // The accessible name of option becomes prefix followed by the text of box, and follows the
+  // text as it changes (typed or set by code): an option that shows its mark alone is named
+  // after the folder its box holds.
+  virtual void nameAfterText(OptionButton& option, const std::string& prefix, TextBox& box) = 0;
+  // The accessible description of option is the caption of marker while marker is visible (its
+  // own flag, as Control::visible reports it) and empty while it is hidden.
+  virtual void describeWhileShown(OptionButton& option, Label& marker) = 0;
+
   // Runs the load procedure (through ui::runEvent), shows the window and runs the event loop
   // until the window is closed or the program is ended. Returns the exit code.
   virtual int run(const Procedure& onLoad) = 0;

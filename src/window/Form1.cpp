@@ -30,6 +30,12 @@ Form1::Form1(ui::Toolkit& toolkit) {
   Command3 = &toolkit.addCommandButton(nullptr, {2760, 3240, 1455, 375}, "Launch",
                                        [this] { Command3_Click(); });
   chkSr = &toolkit.addCheckBox(nullptr, {240, 2760, 1695, 255}, "Stay Resident?");
+
+  // For screen readers: the folder options show their mark alone, so they are named after the
+  // folder in their box; a flight model reads "Current" while its marker shows.
+  toolkit.nameAfterText(*Option1, "Use the folder ", *Text1);
+  toolkit.nameAfterText(*Option2, "Use the folder ", *Text2);
+  for (int i = 0; i < 3; ++i) toolkit.describeWhileShown(*optFM[i], *lblCurrent[i]);
 }
 
 void Form1::Option1_Click() {

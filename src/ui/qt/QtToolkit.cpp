@@ -2,11 +2,14 @@
 
 #include <QtWidgets/qdrawutil.h>
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QCheckBox>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -88,6 +91,14 @@ QFont layoutFont(QFont font) {
   if (average > kAverageLetter && font.pointSizeF() > 0)
     font.setPointSizeF(font.pointSizeF() * kAverageLetter / average);
   return font;
+}
+
+// Qt reads a bare top-level QWidget as a filler; to a screen reader the window is a frame named
+// after its title, as any application's main window is.
+QAccessibleInterface* windowAccessible(const QString& className, QObject* object) {
+  auto* widget = qobject_cast<QWidget*>(object);
+  if (className != QLatin1String("QWidget") || !widget || !widget->isWindow()) return nullptr;
+  return new QAccessibleWidget(widget, QAccessible::Window);
 }
 
 // What lets the inspection API find a control's widget.
@@ -227,8 +238,28 @@ class QtLabel final : public Bound<Label, QLabel> {
     setCaption(caption);
   }
 
+  void setVisible(bool visible) override {
+    Bound::setVisible(visible);
+    describe();
+  }
+  // widget's accessible description is this label's caption while the label is visible.
+  void describes(QWidget* widget) {
+    described_.emplace_back(widget);
+    describe();
+  }
+
  private:
-  void showCaption() override { w_->setText(shownText(caption_)); }
+  void showCaption() override {
+    w_->setText(shownText(caption_));
+    describe();
+  }
+  void describe() {
+    const QString description = visible() ? shownText(caption_) : QString();
+    for (const QPointer<QWidget>& widget : described_)
+      if (widget) widget->setAccessibleDescription(description);
+  }
+
+  std::vector<QPointer<QWidget>> described_;
 };
 
 class QtCheckBox final : public Bound<CheckBox, QCheckBox> {
@@ -241,6 +272,26 @@ class QtCheckBox final : public Bound<CheckBox, QCheckBox> {
 
  private:
   void showCaption() override { w_->setText(asButtonText(caption_)); }
+};
+
+// A push button that Enter (the main key or the keypad's) presses while it has the focus, as the
+// Windows dialog manager does for a focused button. Space presses it as ever. A key held down
+// presses once, as a mouse button held down does. With the focus elsewhere Enter is left alone,
+// and no button is the window's default, so it presses nothing.
+class PushButton final : public QPushButton {
+ public:
+  using QPushButton::QPushButton;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (!enter || (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+      QPushButton::keyPressEvent(event);
+      return;
+    }
+    event->accept();
+    if (!event->isAutoRepeat()) click();
+  }
 };
 
 class QtCommandButton final : public Bound<CommandButton, QPushButton> {
@@ -338,7 +389,26 @@ CheckBox& QtToolkit::addCheckBox(Frame* container, const Twips& at, const std::s
 
 CommandButton& QtToolkit::addCommandButton(Frame* container, const Twips& at,
                                            const std::string& caption, Procedure onClick) {
-  return add<QtCommandButton, QPushButton>(container, at, caption, std::move(onClick));
+  return add<QtCommandButton, PushButton>(container, at, caption, std::move(onClick));
+}
+
+void QtToolkit::nameAfterText(OptionButton& option, const std::string& prefix, TextBox& box) {
+  QWidget* named = widgetOf(option);
+  auto* edit = qobject_cast<QLineEdit*>(widgetOf(box));
+  if (!named || !edit) throw std::logic_error("names come from controls of this toolkit");
+  const QString lead = QString::fromUtf8(prefix);
+  const auto rename = [named, lead](const QString& text) { named->setAccessibleName(lead + text); };
+  rename(edit->text());
+  // textChanged, not textEdited: a folder written by code is read out as well as a typed one.
+  QObject::connect(edit, &QLineEdit::textChanged, named, rename);
+}
+
+void QtToolkit::describeWhileShown(OptionButton& option, Label& marker) {
+  QWidget* described = widgetOf(option);
+  auto* label = dynamic_cast<QtLabel*>(&marker);
+  if (!described || !label)
+    throw std::logic_error("descriptions come from controls of this toolkit");
+  label->describes(described);
 }
 
 int QtToolkit::run(const Procedure& onLoad) {
@@ -388,6 +458,7 @@ std::unique_ptr<Toolkit> makeToolkit(int& argc, char** argv) {
     // tests make many), the application stays.
     static QApplication* const application = new QApplication(argc, argv);
     (void)application;
+    QAccessible::installFactory(qt::windowAccessible);
   } else if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
     throw std::logic_error("the window needs a QApplication");
   }

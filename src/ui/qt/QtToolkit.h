@@ -2,7 +2,8 @@
 //
 // QtToolkit builds the one fixed-size window out of Qt widgets: frames are group boxes with
 // absolutely placed children, option buttons radio buttons (a container's buttons exclude each
-// other), text boxes single-line edits, push buttons never default. Besides the Toolkit interface
+// other), text boxes single-line edits, push buttons never default (Enter presses the one that
+// has the focus, as on Windows). Besides the Toolkit interface
 // it lets tests reach the real widgets: the window and the widget behind each control.
 #pragma once
 
@@ -36,6 +37,8 @@ class QtToolkit final : public Toolkit {
   CheckBox& addCheckBox(Frame* container, const Twips& at, const std::string& caption) override;
   CommandButton& addCommandButton(Frame* container, const Twips& at, const std::string& caption,
                                   Procedure onClick) override;
+  void nameAfterText(OptionButton& option, const std::string& prefix, TextBox& box) override;
+  void describeWhileShown(OptionButton& option, Label& marker) override;
   int run(const Procedure& onLoad) override;
 
   // The window, or nullptr before createWindow.

@@ -1,0 +1,127 @@
+// Kestrun's window as assistive technology reads it through Qt's accessibility interfaces (what
+// the AT-SPI bridge hands a screen reader on Linux): roles, names and descriptions of the sixteen
+// controls, and how the names and descriptions follow the folders and the flight model in force.
+// The fixture comes before Qt, whose "slots" keyword would swallow the fixture's function.
+#include "FormFixture.h"
+// Qt after this line.
+#include <QAccessible>
+#include <QLineEdit>
+#include <QWidget>
+#include <string>
+
+#include "ui/qt/QtToolkit.h"
+
+namespace {
+
+using namespace testing_support;
+using ui::qt::QtToolkit;
+
+QAccessibleInterface* read(const ui::Control* control) {
+  return QAccessible::queryAccessibleInterface(QtToolkit::widgetOf(*control));
+}
+std::string name(const ui::Control* control) {
+  return read(control)->text(QAccessible::Name).toStdString();
+}
+// The description of its own: without one, Qt reads out the tool tip (a cut caption, whole).
+std::string description(const ui::Control* control) {
+  const QString text = read(control)->text(QAccessible::Description);
+  const QString tip = QtToolkit::widgetOf(*control)->toolTip();
+  return !tip.isEmpty() && text == tip ? std::string() : text.toStdString();
+}
+// The descriptions of the three flight-model options, e.g. "| Current |".
+std::string descriptions(const Form1& form) {
+  return description(form.optFM[0]) + "|" + description(form.optFM[1]) + "|" +
+         description(form.optFM[2]);
+}
+
+TEST(QtAccess, EveryControlHasItsRoleNameAndDescription) {
+  FreshForm window;
+  Form1& form = window.form;
+  GameFolder game;
+  game.writeProfile(threeModelProfile("Tiger"));
+  game.addExecutable();
+  chooseFolder(form, game.path());
+  const std::string folder = game.path();
+
+  const struct {
+    const ui::Control* control;
+    QAccessible::Role role;
+    std::string name, description;
+  } rows[] = {
+      {form.Command1, QAccessible::Button, "Copy & Launch", ""},
+      {form.Frame1, QAccessible::Grouping, "Installation Folder", ""},
+      {form.Option1, QAccessible::RadioButton, "Use the folder c:\\Gunship!", ""},
+      // A text box is read with the frame it sits in; its value is the folder.
+      {form.Text1, QAccessible::EditableText, "Installation Folder", ""},
+      {form.Option2, QAccessible::RadioButton, "Use the folder " + folder, ""},
+      {form.Text2, QAccessible::EditableText, "Installation Folder", ""},
+      {form.Frame2, QAccessible::Grouping, "Select FM", ""},
+      {form.optFM[0], QAccessible::RadioButton, "AH-64 Apache Flight Model", ""},
+      {form.optFM[1], QAccessible::RadioButton, "Tiger Flight Model", "Current"},
+      {form.optFM[2], QAccessible::RadioButton, "Mi-28 Havoc Flight Model", ""},
+      {form.lblCurrent[0], QAccessible::StaticText, "Current", ""},
+      {form.lblCurrent[1], QAccessible::StaticText, "Current", ""},
+      {form.lblCurrent[2], QAccessible::StaticText, "Current", ""},
+      {form.Command2, QAccessible::Button, "Copy", ""},
+      {form.Command3, QAccessible::Button, "Launch", ""},
+      {form.chkSr, QAccessible::CheckBox, "Stay Resident?", ""},
+  };
+  QWidget* top = QtToolkit::widgetOf(*form.Command1)->window();
+  QAccessibleInterface* windowReads = QAccessible::queryAccessibleInterface(top);
+  EXPECT_EQ(windowReads->role(), QAccessible::Window);
+  EXPECT_EQ(windowReads->text(QAccessible::Name), "Kestrun");
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(read(row.control)->role(), row.role);
+    EXPECT_EQ(name(row.control), row.name);
+    EXPECT_EQ(description(row.control), row.description);
+  }
+  // The hidden markers keep their place in the tree, marked invisible.
+  top->show();
+  EXPECT_TRUE(read(form.lblCurrent[0])->state().invisible);
+  EXPECT_FALSE(read(form.lblCurrent[1])->state().invisible);
+  // The captions on screen stay the window's own.
+  EXPECT_EQ(form.Option1->caption(), "Option1");
+  EXPECT_EQ(form.Option2->caption(), "Option1");
+}
+
+TEST(QtAccess, NamesFollowTheFolderTextsAndDescriptionsTheMarkers) {
+  FreshForm window;
+  Form1& form = window.form;
+  // Set by code, as start-up does, and typed by the player.
+  form.Text1->setText("d:\\Spiele \xC3\xBC");
+  EXPECT_EQ(name(form.Option1), "Use the folder d:\\Spiele \xC3\xBC");
+  auto* edit = qobject_cast<QLineEdit*>(QtToolkit::widgetOf(*form.Text2));
+  edit->setText("");
+  EXPECT_EQ(name(form.Option2), "Use the folder ");
+  edit->insert("e:\\Gunship!");
+  EXPECT_EQ(name(form.Option2), "Use the folder e:\\Gunship!");
+  EXPECT_EQ(name(form.Option1), "Use the folder d:\\Spiele \xC3\xBC");
+
+  // Nothing is current before a scan.
+  EXPECT_EQ(descriptions(form), "||");
+  GameFolder game;
+  std::string profile = threeModelProfile("Tiger");
+  profile.replace(profile.find("Helo=Mi-28 Havoc"), 16, "Helo=Tiger");
+  game.writeProfile(profile);
+  const struct {
+    const char* customHelo;
+    std::string descriptions;
+  } scans[] = {
+      {"Tiger", "|Current|Current"},  // two slots share the name in force
+      {"AH-64 Apache", "Current||"},
+      {"Comanche", "||"},  // none in force: every marker hidden again
+  };
+  for (const auto& scan : scans) {
+    SCOPED_TRACE(scan.customHelo);
+    std::string withHelo = profile;
+    withHelo.replace(withHelo.find("Helo=Tiger"), 10, std::string("Helo=") + scan.customHelo);
+    game.writeProfile(withHelo);
+    chooseFolder(form, game.path());
+    EXPECT_EQ(descriptions(form), scan.descriptions);
+    for (int i = 0; i < 3; ++i)
+      EXPECT_EQ(description(form.optFM[i]).empty(), !form.lblCurrent[i]->visible()) << i;
+  }
+}
+
+}  // namespace

@@ -8,6 +8,8 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QImage>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -97,7 +99,7 @@ TEST(QtBinding, ControlsSitWhereTheirTwipsSayInTabOrderWithTheirCaptions) {
   // Tab order is creation order; frames and labels take no focus.
   std::vector<QWidget*> expected, chain;
   for (const LayoutRow& row : kRows)
-    if (w.widget(row.name)->focusPolicy() & Qt::TabFocus) expected.push_back(w.widget(row.name));
+    if (w.widget(row.name)->focusPolicy() != Qt::NoFocus) expected.push_back(w.widget(row.name));
   ASSERT_EQ(expected.size(), 11u);
   for (QWidget* next = w.window()->nextInFocusChain(); next != w.window();
        next = next->nextInFocusChain())
@@ -157,6 +159,125 @@ TEST(QtBinding, CaptionsFitTheirControls) {
   // A name the layout cannot hold is cut off; the tool tip shows it whole.
   w.controls["optFM2"]->setCaption("Mil Mi-28N Night Havoc Flight Model");
   EXPECT_EQ(w.widget("optFM2")->toolTip(), "Mil Mi-28N Night Havoc Flight Model");
+}
+
+// The keyboard, in the window shown and active.
+struct Keys {
+  explicit Keys(Window& window) : w(window) {
+    w.window()->show();
+    w.window()->activateWindow();
+    QApplication::processEvents();
+  }
+  void focus(const std::string& name) { w.widget(name)->setFocus(Qt::TabFocusReason); }
+  // A key pressed and let go, as the player types it, to the widget with the focus.
+  void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, bool held = false) {
+    for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+      QKeyEvent event(type, key, modifiers, QString(), held);
+      QApplication::sendEvent(QApplication::focusWidget(), &event);
+    }
+  }
+  std::string focused() {
+    for (const LayoutRow& row : kRows)
+      if (w.widget(row.name) == QApplication::focusWidget()) return row.name;
+    return "nothing";
+  }
+  Window& w;
+};
+
+TEST(QtBinding, EnterPressesTheFocusedPushButtonLikeAClick) {
+  Window w;
+  Keys keys(w);
+  ASSERT_TRUE(w.window()->isActiveWindow());
+  for (const char* button : {"Command1", "Command2", "Command3"}) {
+    SCOPED_TRACE(button);
+    w.ran.clear();
+    keys.focus(button);
+    keys.press(Qt::Key_Return);
+    keys.press(Qt::Key_Enter, Qt::KeypadModifier);
+    keys.press(Qt::Key_Space);
+    keys.press(Qt::Key_Return, Qt::NoModifier, /*held=*/true);  // a key held down presses once
+    keys.press(Qt::Key_Escape);
+    EXPECT_EQ(w.ran, std::string(button) + " " + button + " " + button);
+  }
+  // With the focus anywhere else no button is the default or the cancel button: Enter and Esc
+  // press nothing and change nothing.
+  w.ran.clear();
+  for (const char* other : {"Option1", "Text1", "optFM0", "chkSr"}) {
+    SCOPED_TRACE(other);
+    keys.focus(other);
+    for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) keys.press(key);
+    EXPECT_EQ(keys.focused(), other);
+  }
+  EXPECT_EQ(w.ran, "");
+  EXPECT_FALSE(w.as<ui::OptionButton>("Option1").value() || w.as<ui::CheckBox>("chkSr").value());
+  EXPECT_TRUE(w.window()->isVisible());
+}
+
+TEST(QtBinding, TabFollowsTheLayoutArrowsStayInTheirGroupAndFocusShows) {
+  // Tab goes round in the layout's order; an option group is one stop, at its selected option
+  // (or its first when none is), as in a Windows dialog.
+  const struct {
+    const char *selected, *disabled, *visited;
+  } rounds[] = {
+      {"", "", "Option1 Text1 Text2 optFM0 Command2 Command3 chkSr Command1"},
+      {"Option2 optFM1", "", "Text1 Option2 Text2 optFM1 Command2 Command3 chkSr Command1"},
+      {"Option2 optFM0", "optFM0", "Text1 Option2 Text2 optFM1 Command2 Command3 chkSr Command1"},
+      {"", "Option1", "Text1 Option2 Text2 optFM0 Command2 Command3 chkSr Command1"},
+  };
+  for (const auto& round : rounds) {
+    SCOPED_TRACE(round.selected + std::string(" / off: ") + round.disabled);
+    Window w;
+    Keys keys(w);
+    std::istringstream selected(round.selected), disabled(round.disabled);
+    for (std::string name; selected >> name;) w.as<ui::OptionButton>(name).setValue(true);
+    for (std::string name; disabled >> name;) w.as<ui::OptionButton>(name).setEnabled(false);
+    keys.focus("Command1");
+    std::string visited;
+    for (int i = 0; i < 8; ++i) {
+      keys.press(Qt::Key_Tab);
+      visited += (visited.empty() ? "" : " ") + keys.focused();
+    }
+    EXPECT_EQ(visited, round.visited);
+  }
+
+  // Arrow keys move through the option buttons of one frame and never leave it; from the
+  // selected option they select as they go (running its procedure), skipping a disabled one.
+  const struct {
+    const char *from, *keys, *to, *ran;
+  } moves[] = {
+      {"Option1", "v", "Option2", "Option2"}, {"Option2", "^", "Option1", "Option1"},
+      {"optFM0", "v", "optFM2", "optFM2"},    {"optFM2", "v", "optFM2", ""},
+      {"Option1", "^", "Option1", ""},
+  };
+  for (const auto& move : moves) {
+    SCOPED_TRACE(move.from + std::string(" ") + move.keys);
+    Window w;
+    Keys keys(w);
+    w.as<ui::OptionButton>("optFM1").setEnabled(false);
+    w.as<ui::OptionButton>(move.from).setValue(true);
+    keys.focus(move.from);
+    for (const char* k = move.keys; *k; ++k) keys.press(*k == 'v' ? Qt::Key_Down : Qt::Key_Up);
+    EXPECT_EQ(keys.focused(), move.to);
+    EXPECT_TRUE(w.as<ui::OptionButton>(move.to).value());
+    EXPECT_EQ(w.ran, move.ran);
+  }
+
+  // Every control that takes the keyboard looks different while it has it, once the keyboard
+  // has moved the focus.
+  Window w;
+  Keys keys(w);
+  keys.press(Qt::Key_Tab);
+  for (const LayoutRow& row : kRows) {
+    if (row.kind == testing_support::Kind::Frame || row.kind == testing_support::Kind::Label)
+      continue;
+    QWidget* widget = w.widget(row.name);
+    SCOPED_TRACE(row.name);
+    keys.focus(row.name == std::string("chkSr") ? "Command1" : "chkSr");
+    const QImage without = widget->grab().toImage();
+    keys.focus(row.name);
+    ASSERT_EQ(keys.focused(), row.name);
+    EXPECT_NE(widget->grab().toImage(), without);
+  }
 }
 
 TEST(QtBinding, OptionGroups) {

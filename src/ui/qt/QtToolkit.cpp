@@ -178,6 +178,24 @@ class QtFrame final : public Bound<Frame, QGroupBox> {
   void showCaption() override { w_->setTitle(asButtonText(caption_)); }
 };
 
+// An option group is one stop of the Tab key, as in a Windows dialog: its selected option, or its
+// first enabled one while no enabled option is selected; the arrow keys move within the group.
+// (Qt's own stop, the option that had the focus last, may be an option that is not selected, or a
+// disabled one, which would take the whole group out of the Tab order.)
+void settleTabStop(QWidget* container) {
+  const auto options = container->findChildren<QRadioButton*>(Qt::FindDirectChildrenOnly);
+  QRadioButton* stop = nullptr;
+  for (QRadioButton* option : options)
+    if (option->isChecked() && option->isEnabled()) stop = option;
+  for (QRadioButton* option : options)
+    if (!stop && option->isEnabled()) stop = option;
+  for (QRadioButton* option : options) {
+    const int policy = option->focusPolicy();
+    option->setFocusPolicy(
+        Qt::FocusPolicy(option == stop ? policy | Qt::TabFocus : policy & ~Qt::TabFocus));
+  }
+}
+
 class QtOptionButton final : public Bound<OptionButton, QRadioButton> {
  public:
   QtOptionButton(QRadioButton* button, const std::string& caption, Procedure onClick)
@@ -186,6 +204,15 @@ class QtOptionButton final : public Bound<OptionButton, QRadioButton> {
     // clicked, not toggled: a selection made by code runs nothing, and a click on the option
     // that is already selected runs its procedure again.
     connectClick(button, std::move(onClick));
+    // Any change of the selection, by the player or by code, moves the group's Tab stop.
+    QObject::connect(button, &QAbstractButton::toggled, button,
+                     [button] { settleTabStop(button->parentWidget()); });
+    settleTabStop(button->parentWidget());
+  }
+
+  void setEnabled(bool enabled) override {
+    Bound::setEnabled(enabled);
+    settleTabStop(w_->parentWidget());
   }
 
   bool value() const override { return w_->isChecked(); }

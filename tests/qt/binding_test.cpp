@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QTimer>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -105,6 +106,19 @@ TEST(QtBinding, ControlsSitWhereTheirTwipsSayInTabOrderWithTheirCaptions) {
        next = next->nextInFocusChain())
     if (std::find(expected.begin(), expected.end(), next) != expected.end()) chain.push_back(next);
   EXPECT_EQ(chain, expected);
+}
+
+// At any desktop scale (QT_SCALE_FACTOR; CTest runs this suite at 1.25, 1.5 and 2 too) the
+// window keeps its layout in logical pixels, and Qt draws every one of them scaled.
+TEST(QtBinding, TheLayoutScalesWithTheDesktop) {
+  const char* setting = std::getenv("QT_SCALE_FACTOR");
+  const double scale = setting ? std::stod(setting) : 1.0;
+  Window w;
+  w.window()->show();
+  EXPECT_DOUBLE_EQ(w.window()->devicePixelRatioF(), scale);
+  const QImage drawn = w.window()->grab().toImage();
+  EXPECT_EQ(drawn.size(), QSize(qRound(289 * scale), qRound(249 * scale)));
+  EXPECT_EQ(w.widget("Frame2")->geometry(), QRect(8, 80, 273, 97));
 }
 
 TEST(QtBinding, StatesAreTheControlsOwn) {

@@ -1,6 +1,7 @@
 // The Win32 binding driven as a user drives it: real USER32 controls, clicks through BM_CLICK,
 // keyboard order through the dialog manager, message boxes answered on the screen.
 #include <gtest/gtest.h>
+#include <oleacc.h>
 #include <windows.h>
 
 #include <chrono>
@@ -113,6 +114,80 @@ TEST_F(WindowTest, CaptionsTextsAndStatesReadBack) {
                                models[2]->enabled()}),
             (std::vector<bool>{true, false, true, false}));
   EXPECT_EQ(check->value(), 1);
+}
+
+// What a screen reader reads through MSAA: the role each window class gives, the folder options
+// named after their boxes, a flight model described "Current" while its marker shows.
+TEST_F(WindowTest, ScreenReadersReadRolesNamesAndDescriptions) {
+  toolkit.nameAfterText(*option1, "Use the folder ", *text1);
+  toolkit.nameAfterText(*option2, "Use the folder ", *text2);
+  for (int i = 0; i < 3; ++i) toolkit.describeWhileShown(*models[i], *labels[i]);
+  models[1]->setCaption("Tiger Flight Model");
+  labels[0]->setVisible(false);
+  labels[2]->setVisible(false);
+
+  struct Read {
+    LONG role = 0;
+    std::wstring name, description;
+    bool operator==(const Read&) const = default;
+  };
+  const auto read = [](const ui::Control* control) {
+    Read seen;
+    IAccessible* object = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(hwnd(control), OBJID_CLIENT, __uuidof(IAccessible),
+                                          reinterpret_cast<void**>(&object))))
+      return seen;
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    VARIANT role{};
+    if (SUCCEEDED(object->get_accRole(self, &role)) && role.vt == VT_I4) seen.role = role.lVal;
+    for (auto [text, get] : {std::pair{&seen.name, &IAccessible::get_accName},
+                             std::pair{&seen.description, &IAccessible::get_accDescription}}) {
+      BSTR value = nullptr;
+      if (SUCCEEDED((object->*get)(self, &value)) && value != nullptr) *text = value;
+      SysFreeString(value);
+    }
+    object->Release();
+    return seen;
+  };
+  const struct {
+    const ui::Control* control;
+    Read reads;
+  } rows[] = {
+      {command1, {ROLE_SYSTEM_PUSHBUTTON, L"Copy & Launch", L""}},
+      {option1, {ROLE_SYSTEM_RADIOBUTTON, L"Use the folder c:\\Gunship!", L""}},
+      {text1, {ROLE_SYSTEM_TEXT, L"", L""}},
+      {option2, {ROLE_SYSTEM_RADIOBUTTON, L"Use the folder c:\\Gunship!", L""}},
+      {models[0], {ROLE_SYSTEM_RADIOBUTTON, L"?", L""}},
+      {models[1], {ROLE_SYSTEM_RADIOBUTTON, L"Tiger Flight Model", L"Current"}},
+      {labels[1], {ROLE_SYSTEM_STATICTEXT, L"Current", L""}},
+      {command2, {ROLE_SYSTEM_PUSHBUTTON, L"Copy", L""}},
+      {check, {ROLE_SYSTEM_CHECKBUTTON, L"Stay Resident?", L""}},
+  };
+  // Windows' standard objects give each window class its role; Wine's give buttons and static
+  // texts the role of a plain client area.
+  const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::PrintToString(row.reads.name));
+    const Read seen = read(row.control);
+    const bool plain = wine && row.reads.role != ROLE_SYSTEM_TEXT;
+    EXPECT_EQ(seen.role, plain ? ROLE_SYSTEM_CLIENT : row.reads.role);
+    EXPECT_EQ(seen.name, row.reads.name);
+    EXPECT_EQ(seen.description, row.reads.description);
+  }
+  // The name follows the box's text, set by code or typed; the description follows the marker.
+  text1->setText("d:\\Spiele \xC3\xA9t\xC3\xA9");
+  const int end = GetWindowTextLengthW(hwnd(text2));
+  SendMessageW(hwnd(text2), EM_SETSEL, end, end);
+  SendMessageW(hwnd(text2), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L" (2)"));
+  labels[1]->setVisible(false);
+  labels[2]->setVisible(true);
+  EXPECT_EQ(read(option1).name, L"Use the folder d:\\Spiele \u00e9t\u00e9");
+  EXPECT_EQ(read(option2).name, L"Use the folder c:\\Gunship! (2)");
+  EXPECT_EQ(read(models[1]).description, L"");
+  EXPECT_EQ(read(models[2]).description, L"Current");
+  EXPECT_EQ(option1->caption(), "Option1") << "the caption stays the window's own";
 }
 
 TEST_F(WindowTest, ClicksRunProceduresAndOptionsExcludeOnlyWithinTheirFrame) {

@@ -1,10 +1,17 @@
 #include "ui/win32/Win32Toolkit.h"
 
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <functional>
+#include <stdexcept>
 #include <utility>
+#include <vector>
 
 #include "platform/win32/Text.h"
 #include "ui/Binding.h"
 #include "ui/Host.h"
+#include "ui/win32/AccessibleOption.h"
 
 namespace ui::win32 {
 
@@ -61,6 +68,8 @@ class Win32Control : public virtual Control {
   virtual void clicked() {
     if (onClick_) ui::runEvent(onClick_);
   }
+  // An EN_CHANGE from the control.
+  virtual void changed() {}
 
  private:
   HWND hwnd_;
@@ -79,10 +88,24 @@ class Win32Frame : public Frame, public Win32Control {
   Twips origin_;
 };
 
+// Tells screen readers that a property of the accessible objects of the controls listed changed.
+static void notify(DWORD event, const std::vector<HWND>& controls) {
+  for (HWND control : controls) NotifyWinEvent(event, control, OBJID_CLIENT, CHILDID_SELF);
+}
+
 class Win32Label : public Label, public Win32Control {
  public:
   using Win32Control::Win32Control;
   void click() override {}
+  void setVisible(bool visible) override {
+    Win32Control::setVisible(visible);
+    notify(EVENT_OBJECT_DESCRIPTIONCHANGE, describes_);
+  }
+  // The controls whose accessible description this label's caption is while it shows.
+  void describes(HWND control) { describes_.push_back(control); }
+
+ private:
+  std::vector<HWND> describes_;
 };
 
 class Win32CommandButton : public CommandButton, public Win32Control {
@@ -97,6 +120,20 @@ class Win32OptionButton : public OptionButton, public Win32Control {
       : Win32Control(hwnd, container, std::move(onClick)),
         toolkit_(toolkit),
         showsText_(showsText) {}
+  ~Win32OptionButton() override {
+    if (annotation_.any()) RemoveWindowSubclass(hwnd(), &Win32OptionButton::annotated, 0);
+  }
+  Win32OptionButton(const Win32OptionButton&) = delete;
+  Win32OptionButton& operator=(const Win32OptionButton&) = delete;
+
+  // Where the accessible name or description comes from (AccessibleOption.h); the button then
+  // answers WM_GETOBJECT itself.
+  void annotate(const std::function<void(Annotation&)>& change) {
+    if (!annotation_.any())
+      SetWindowSubclass(hwnd(), &Win32OptionButton::annotated, 0,
+                        reinterpret_cast<DWORD_PTR>(this));
+    change(annotation_);
+  }
 
   // An option button as narrow as its mark keeps its caption but paints no text.
   std::string caption() const override { return caption_; }
@@ -115,19 +152,36 @@ class Win32OptionButton : public OptionButton, public Win32Control {
   }
 
  private:
+  static LRESULT CALLBACK annotated(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                    UINT_PTR /*id*/, DWORD_PTR self) {
+    if (message != WM_GETOBJECT) return DefSubclassProc(hwnd, message, wParam, lParam);
+    return answerGetObject(hwnd, wParam, lParam,
+                           reinterpret_cast<Win32OptionButton*>(self)->annotation_);
+  }
+
   Win32Toolkit& toolkit_;
   bool showsText_;
   std::string caption_;
+  Annotation annotation_;
 };
 
 class Win32TextBox : public TextBox, public Win32Control {
  public:
   using Win32Control::Win32Control;
   std::string text() const override { return Win32Control::caption(); }
-  void setText(const std::string& text) override { Win32Control::setCaption(text); }
+  void setText(const std::string& text) override {
+    Win32Control::setCaption(text);
+    changed();  // whether or not the edit control reports a text set by code
+  }
   void click() override {
     if (enabled() && visible()) SetFocus(hwnd());
   }
+  void changed() override { notify(EVENT_OBJECT_NAMECHANGE, names_); }
+  // The controls whose accessible name this box's text is part of.
+  void names(HWND control) { names_.push_back(control); }
+
+ private:
+  std::vector<HWND> names_;
 };
 
 class Win32CheckBox : public CheckBox, public Win32Control {
@@ -144,6 +198,9 @@ class Win32CheckBox : public CheckBox, public Win32Control {
 // ---- The toolkit -----------------------------------------------------------------------------
 
 Win32Toolkit::Win32Toolkit() {
+  // Screen readers reach the window's accessible objects through COM: this thread is a
+  // single-threaded apartment, as a window's thread is.
+  comReady_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
   windowClass.lpfnWndProc = &Win32Toolkit::windowProc;
@@ -163,6 +220,8 @@ Win32Toolkit::~Win32Toolkit() {
     SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
     DestroyWindow(window_);
   }
+  controls_.clear();
+  if (comReady_) CoUninitialize();
 }
 
 int Win32Toolkit::pixelsX(int twips) const {
@@ -266,6 +325,27 @@ CommandButton& Win32Toolkit::addCommandButton(Frame* container, const Twips& at,
   return adopt<Win32CommandButton>(hwnd, container, std::move(onClick));
 }
 
+void Win32Toolkit::nameAfterText(OptionButton& option, const std::string& prefix, TextBox& box) {
+  auto* named = dynamic_cast<Win32OptionButton*>(&option);
+  auto* from = dynamic_cast<Win32TextBox*>(&box);
+  if (named == nullptr || from == nullptr)
+    throw std::logic_error("names come from controls of this toolkit");
+  named->annotate([&](Annotation& annotation) {
+    annotation.namePrefix = toWide(prefix);
+    annotation.nameFrom = from->hwnd();
+  });
+  from->names(named->hwnd());
+}
+
+void Win32Toolkit::describeWhileShown(OptionButton& option, Label& marker) {
+  auto* described = dynamic_cast<Win32OptionButton*>(&option);
+  auto* label = dynamic_cast<Win32Label*>(&marker);
+  if (described == nullptr || label == nullptr)
+    throw std::logic_error("descriptions come from controls of this toolkit");
+  described->annotate([&](Annotation& annotation) { annotation.describedBy = label->hwnd(); });
+  label->describes(described->hwnd());
+}
+
 void Win32Toolkit::clearOthers(const Control* container, const Control* selected) {
   for (const auto& control : controls_) {
     if (control.get() == selected || control->container() != container) continue;
@@ -309,10 +389,14 @@ LRESULT CALLBACK Win32Toolkit::windowProc(HWND hwnd, UINT message, WPARAM wParam
 
   switch (message) {
     case WM_COMMAND:
-      if (HIWORD(wParam) == BN_CLICKED && lParam != 0) {
+      if ((HIWORD(wParam) == BN_CLICKED || HIWORD(wParam) == EN_CHANGE) && lParam != 0) {
         auto* control = reinterpret_cast<Win32Control*>(
             GetWindowLongPtrW(reinterpret_cast<HWND>(lParam), GWLP_USERDATA));
-        if (control != nullptr) control->clicked();
+        if (control == nullptr) return 0;
+        if (HIWORD(wParam) == BN_CLICKED)
+          control->clicked();
+        else
+          control->changed();
       }
       return 0;
     case WM_ACTIVATE:

@@ -37,6 +37,10 @@ class Win32Toolkit : public Toolkit {
   CheckBox& addCheckBox(Frame* container, const Twips& at, const std::string& caption) override;
   CommandButton& addCommandButton(Frame* container, const Twips& at, const std::string& caption,
                                   Procedure onClick) override;
+  // Option buttons answer screen readers with the name or description given here
+  // (AccessibleOption.h); everything else reads through the standard objects of its window class.
+  void nameAfterText(OptionButton& option, const std::string& prefix, TextBox& box) override;
+  void describeWhileShown(OptionButton& option, Label& marker) override;
   int run(const Procedure& onLoad) override;
 
   // The top-level window (nullptr before createWindow and after it is destroyed).
@@ -68,6 +72,7 @@ class Win32Toolkit : public Toolkit {
   int dpiY_ = 96;
   const Control* lastContainer_ = nullptr;
   bool anyControl_ = false;
+  bool comReady_ = false;
   std::vector<std::unique_ptr<Win32Control>> controls_;
 };
 

@@ -190,6 +190,30 @@ TEST_F(WindowTest, ScreenReadersReadRolesNamesAndDescriptions) {
   EXPECT_EQ(option1->caption(), "Option1") << "the caption stays the window's own";
 }
 
+// Through the dialog manager, as the event loop passes every key: Enter presses the push button
+// that has the focus; with the focus elsewhere Enter and Esc press nothing.
+TEST_F(WindowTest, EnterPressesTheFocusedPushButtonOnly) {
+  const HWND window = toolkit.window();
+  ShowWindow(window, SW_SHOW);
+  SetForegroundWindow(window);
+  const auto press = [window](const ui::Control* focus, WPARAM key) {
+    SetFocus(hwnd(focus));
+    EXPECT_EQ(GetFocus(), hwnd(focus));
+    MSG message{hwnd(focus), WM_KEYDOWN, key, 0, 0, {}};
+    IsDialogMessageW(window, &message);
+  };
+  press(command1, VK_RETURN);
+  press(command1, VK_RETURN);
+  EXPECT_EQ(command1Clicks, 2);
+  for (const ui::Control* other : std::vector<const ui::Control*>{option1, text1, models[0], check})
+    for (WPARAM key : {VK_RETURN, VK_ESCAPE}) press(other, key);
+  press(command1, VK_ESCAPE);
+  EXPECT_EQ(command1Clicks, 2);
+  EXPECT_TRUE(option1Values.empty());
+  EXPECT_FALSE(option1->value() || models[0]->value() || check->value());
+  EXPECT_TRUE(host.messages().empty() && IsWindowVisible(window));
+}
+
 TEST_F(WindowTest, ClicksRunProceduresAndOptionsExcludeOnlyWithinTheirFrame) {
   command1->click();
   command1->setEnabled(false);

@@ -23,7 +23,8 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"KestrunWindow";
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr int kTwipsPerInch = 1440;
-// Control ids start above IDOK and IDCANCEL, so Enter and Esc never press a control.
+// Control ids start above IDOK and IDCANCEL, so Enter and Esc never press a control by those
+// ids (Enter presses the focused push button, DM_GETDEFID below).
 constexpr int kFirstControlId = 100;
 
 // The toolkit whose window the binding's message boxes belong to and whose end ends the program.
@@ -399,6 +400,17 @@ LRESULT CALLBACK Win32Toolkit::windowProc(HWND hwnd, UINT message, WPARAM wParam
           control->changed();
       }
       return 0;
+    case DM_GETDEFID: {
+      // Enter presses the push button that has the focus, as in a dialog. With the focus
+      // anywhere else no button is the default: the dialog manager's IDOK then comes without a
+      // control and presses nothing, and Esc's IDCANCEL neither.
+      HWND focus = GetFocus();
+      auto* control = focus != nullptr && IsChild(hwnd, focus)
+                          ? reinterpret_cast<Win32Control*>(GetWindowLongPtrW(focus, GWLP_USERDATA))
+                          : nullptr;
+      if (dynamic_cast<Win32CommandButton*>(control) == nullptr) return 0;
+      return MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
+    }
     case WM_ACTIVATE:
       if (LOWORD(wParam) == WA_INACTIVE) {
         HWND focus = GetFocus();
@@ -426,20 +438,20 @@ LRESULT CALLBACK Win32Toolkit::windowProc(HWND hwnd, UINT message, WPARAM wParam
 namespace ui {
 
 std::unique_ptr<Toolkit> makeToolkit(int& /*argc*/, char** /*argv*/) {
-  ui::setHostUnlessSet(Host{[](const std::string& prompt, int style, const std::string& title) {
-                     using win32::activeToolkit;
-                     HWND owner = activeToolkit != nullptr ? activeToolkit->window() : nullptr;
-                     const UINT type = style == kCritical ? MB_ICONSTOP | MB_OK : MB_OK;
-                     return MessageBoxW(owner, platform::win32::toWide(prompt).c_str(),
-                                        platform::win32::toWide(title).c_str(), type);
-                   },
-                   [] {
-                     if (win32::activeToolkit != nullptr &&
-                         win32::activeToolkit->window() != nullptr)
-                       win32::activeToolkit->close();
-                     else
-                       PostQuitMessage(0);
-                   }});
+  ui::setHostUnlessSet(
+      Host{[](const std::string& prompt, int style, const std::string& title) {
+             using win32::activeToolkit;
+             HWND owner = activeToolkit != nullptr ? activeToolkit->window() : nullptr;
+             const UINT type = style == kCritical ? MB_ICONSTOP | MB_OK : MB_OK;
+             return MessageBoxW(owner, platform::win32::toWide(prompt).c_str(),
+                                platform::win32::toWide(title).c_str(), type);
+           },
+           [] {
+             if (win32::activeToolkit != nullptr && win32::activeToolkit->window() != nullptr)
+               win32::activeToolkit->close();
+             else
+               PostQuitMessage(0);
+           }});
   auto toolkit = std::make_unique<win32::Win32Toolkit>();
   win32::activeToolkit = toolkit.get();
   return toolkit;

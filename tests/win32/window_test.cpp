@@ -129,7 +129,6 @@ TEST_F(WindowTest, ScreenReadersReadRolesNamesAndDescriptions) {
   struct Read {
     LONG role = 0;
     std::wstring name, description;
-    bool operator==(const Read&) const = default;
   };
   const auto read = [](const ui::Control* control) {
     Read seen;
@@ -158,12 +157,8 @@ TEST_F(WindowTest, ScreenReadersReadRolesNamesAndDescriptions) {
       {command1, {ROLE_SYSTEM_PUSHBUTTON, L"Copy & Launch", L""}},
       {option1, {ROLE_SYSTEM_RADIOBUTTON, L"Use the folder c:\\Gunship!", L""}},
       {text1, {ROLE_SYSTEM_TEXT, L"", L""}},
-      {option2, {ROLE_SYSTEM_RADIOBUTTON, L"Use the folder c:\\Gunship!", L""}},
       {models[0], {ROLE_SYSTEM_RADIOBUTTON, L"?", L""}},
       {models[1], {ROLE_SYSTEM_RADIOBUTTON, L"Tiger Flight Model", L"Current"}},
-      {labels[1], {ROLE_SYSTEM_STATICTEXT, L"Current", L""}},
-      {command2, {ROLE_SYSTEM_PUSHBUTTON, L"Copy", L""}},
-      {check, {ROLE_SYSTEM_CHECKBUTTON, L"Stay Resident?", L""}},
   };
   // Windows' standard objects give each window class its role; Wine's give buttons and static
   // texts the role of a plain client area.

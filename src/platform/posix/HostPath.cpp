@@ -1,9 +1,11 @@
 #include "platform/posix/HostPath.h"
 
-#include <cstdlib>
+#include <iterator>
+#include <optional>
 #include <string_view>
 #include <system_error>
 
+#include "platform/posix/Prefix.h"
 #include "platform/posix/Text.h"
 
 namespace platform::posix {
@@ -23,7 +25,8 @@ bool entryExists(const fs::path& p) {
 }
 
 // The child of folder named like component: as spelled when it exists, else the entry whose
-// name differs only in ASCII letter case (the smallest such name, so the choice is stable),
+// name differs only in letter case as Wine compares names (the smallest such name, so the
+// choice is stable),
 // else the component as written.
 fs::path resolveComponent(const fs::path& folder, const std::string& component) {
   fs::path spelled = folder / component;
@@ -35,18 +38,31 @@ fs::path resolveComponent(const fs::path& folder, const std::string& component) 
   for (const fs::directory_iterator end; it != end; it.increment(ec)) {
     if (ec) break;
     std::string name = it->path().filename().string();
-    if (text::equalsIgnoringAsciiCase(name, component) && (best.empty() || name < best))
+    if (text::equalsIgnoringCase(name, component) && (best.empty() || name < best))
       best = std::move(name);
   }
   return best.empty() ? spelled : folder / best;
 }
 
+std::size_t componentCount(const fs::path& path) {
+  return static_cast<std::size_t>(std::distance(path.begin(), path.end()));
+}
+
+// The components of folder (absolute, as the system gives the current folder) below the root of
+// the current drive when it lies on that drive, else below "/".
+std::size_t depthBelowRoot(const fs::path& folder) {
+  std::error_code ec;
+  const fs::path root = fs::weakly_canonical(driveRoot(currentDrive()), ec);
+  const fs::path below = folder.lexically_relative(root);
+  if (!ec && !below.empty() && *below.begin() != "..")
+    return below == "." ? 0 : componentCount(below);
+  return folder.has_relative_path() ? componentCount(folder.relative_path()) : 0;
+}
+
 }  // namespace
 
 fs::path winePrefix() {
-  if (const char* prefix = std::getenv("WINEPREFIX"); prefix && *prefix) return prefix;
-  const char* home = std::getenv("HOME");
-  return fs::path(home ? home : "") / ".wine";
+  return prefix::inForce()->prefix;
 }
 
 fs::path driveRoot(char letter) {
@@ -74,6 +90,9 @@ void setCurrentDrive(char letter) {
 fs::path hostPath(const std::string& programPath) {
   std::string_view rest = programPath;
   fs::path base;
+  // How many components of base ".." may still take away: those below the drive's root (or
+  // below "/" for a folder outside every drive). Counted on first need for the current folder.
+  std::optional<std::size_t> depth = 0;
   if (!rest.empty() && rest.front() == '/') {
     base = "/";
   } else if (driveOf(rest) != 0) {
@@ -84,6 +103,7 @@ fs::path hostPath(const std::string& programPath) {
   } else {
     std::error_code ec;
     base = fs::current_path(ec);
+    depth.reset();
   }
 
   std::size_t pos = 0;
@@ -95,11 +115,16 @@ fs::path hostPath(const std::string& programPath) {
     pos = end;
     if (component.empty() || component == ".") continue;
     if (component == "..") {
-      // Windows folds ".." by the text, not by following links.
-      if (base.has_relative_path()) base = base.parent_path();
+      // Windows folds ".." by the text, not by following links, and stops at the drive's root.
+      if (!depth) depth = depthBelowRoot(base);
+      if (*depth > 0) {
+        base = base.parent_path();
+        --*depth;
+      }
       continue;
     }
     base = resolveComponent(base, component);
+    if (depth) ++*depth;
   }
   return base;
 }

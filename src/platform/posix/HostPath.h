@@ -1,7 +1,8 @@
 // Program paths to host paths, through the Wine prefix. The one place that does this.
 //
-// A program path is a Windows path as the game and the user write it. The prefix is the folder
-// named by WINEPREFIX, or ~/.wine when it is unset (Wine's own convention).
+// A program path is a Windows path as the game and the user write it. The prefix is the one
+// Prefix.h chooses: WINEPREFIX, or the first of ~/.wine and the game managers' prefixes that
+// holds the game.
 //
 //   c:\Gunship!\data\custom.ini   drive letter: the prefix's dosdevices/c: (drive_c for c:)
 //   \data\custom.ini              the root of the current drive
@@ -9,9 +10,12 @@
 //   /home/x/Gunship!\data\x.ini   a host path, taken as it is
 //
 // Backslashes and slashes both separate components. Each component that does not exist as
-// spelled is matched without regard to ASCII letter case, as Wine does, and the spelling
-// stored on disk is the one the host path carries. Components that match nothing are kept as
-// written, so the result names where the entry would be.
+// spelled is matched without regard to letter case as Wine compares names (Text.h:
+// equalsIgnoringCase), and the spelling stored on disk is the one the host path carries.
+// Components that match nothing are kept as written, so the result names where the entry would
+// be. ".." is folded by the text and never climbs above a drive's root (c:\..\..\x is c:\x);
+// a relative path climbs to the root of the current drive when the current folder lies on it,
+// else to "/".
 #pragma once
 
 #include <filesystem>
@@ -20,7 +24,7 @@
 
 namespace platform::posix {
 
-// The Wine prefix in force.
+// The Wine prefix in force (absolute).
 std::filesystem::path winePrefix();
 
 // The host folder behind drive letter (a-z, either case) of the prefix in force.

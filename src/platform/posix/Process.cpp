@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <memory>
 #include <csignal>
 #include <string>
 #include <system_error>
@@ -15,6 +16,7 @@
 #include "platform/Error.h"
 #include "platform/Platform.h"
 #include "platform/posix/HostPath.h"
+#include "platform/posix/Prefix.h"
 #include "platform/posix/Text.h"
 
 extern char** environ;
@@ -33,13 +35,13 @@ std::string reason(int error) {
 }
 
 // The environment of the game: ours, with WINEPREFIX naming the prefix in force.
-std::vector<std::string> childEnvironment() {
+std::vector<std::string> childEnvironment(const fs::path& prefix) {
   std::vector<std::string> env;
   for (char** entry = environ; entry && *entry; ++entry) {
     const std::string_view text(*entry);
     if (!text.starts_with("WINEPREFIX=")) env.emplace_back(text);
   }
-  env.push_back("WINEPREFIX=" + posix::winePrefix().string());
+  env.push_back("WINEPREFIX=" + prefix.string());
   return env;
 }
 
@@ -77,6 +79,9 @@ void changeDirectory(const std::string& path) {
   // Windows refuses an empty folder name; so do we, rather than staying where we are.
   if (path.empty()) throw Error("Cannot open the folder \"\": no folder was named.");
   const fs::path host = posix::hostPath(path);
+  // The prefix and the Wine are chosen before the first change of folder, so that a relative
+  // WINEPREFIX or WINE means what it meant where the program started.
+  posix::prefix::inForce();
   if (::chdir(host.c_str()) != 0)
     throw Error("Cannot open the folder " + quoted(path) + ": " + reason(errno) + ".");
   // Entering a folder of another drive makes that drive current, as on Windows.
@@ -97,11 +102,15 @@ std::int32_t startProgram(const std::string& path, int /*windowStyle: Wine shows
   // A folder is there but cannot be run: a start that did not happen, as on Windows.
   if (S_ISDIR(info.st_mode)) return 0;
 
-  std::string wine = "wine";
+  // The Wine was found when the prefix was chosen, as an absolute path: nothing is looked up
+  // here, in the game's folder.
+  const std::shared_ptr<const posix::prefix::Choice> choice = posix::prefix::inForce();
+  if (choice->wine.empty()) return 0;
+  std::string wine = choice->wine.string();
   std::string program = host.string();
   char* argv[] = {wine.data(), program.data(), nullptr};
 
-  std::vector<std::string> env = childEnvironment();
+  std::vector<std::string> env = childEnvironment(choice->prefix);
   std::vector<char*> envp;
   envp.reserve(env.size() + 1);
   for (std::string& entry : env) envp.push_back(entry.data());
@@ -121,9 +130,9 @@ std::int32_t startProgram(const std::string& path, int /*windowStyle: Wine shows
   posix_spawnattr_setsigdefault(&attributes, &defaults);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
-  // posix_spawnp searches PATH for wine and reports a failed exec as its result.
+  // posix_spawn reports a failed exec as its result.
   pid_t pid = 0;
-  const int failed = ::posix_spawnp(&pid, "wine", nullptr, &attributes, argv, envp.data());
+  const int failed = ::posix_spawn(&pid, wine.c_str(), nullptr, &attributes, argv, envp.data());
   posix_spawnattr_destroy(&attributes);
   if (failed != 0 || pid <= 0) return 0;
 

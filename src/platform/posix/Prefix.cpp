@@ -1,0 +1,405 @@
+#include "platform/posix/Prefix.h"
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <yaml-cpp/yaml.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <mutex>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "platform/posix/Text.h"
+
+namespace platform::posix::prefix {
+namespace fs = std::filesystem;
+
+namespace {
+
+std::optional<std::string> variable(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? std::optional<std::string>(value) : std::nullopt;
+}
+
+bool isSet(const std::optional<std::string>& value) {
+  return value && !value->empty();
+}
+
+fs::path absoluteFrom(const fs::path& folder, const fs::path& path) {
+  return (path.is_absolute() ? path : folder / path).lexically_normal();
+}
+
+fs::path homeFolder(const Environment& env) {
+  if (isSet(env.home)) return absoluteFrom(env.startFolder, *env.home);
+  // No HOME: the user's entry, as Wine does.
+  std::vector<char> buffer(16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+      found->pw_dir && found->pw_dir[0] == '/')
+    return found->pw_dir;
+  return "/";
+}
+
+fs::path xdgFolder(const std::optional<std::string>& value, const fs::path& fallback) {
+  return value && !value->empty() && value->front() == '/' ? fs::path(*value).lexically_normal()
+                                                           : fallback;
+}
+
+bool isExecutableFile(const fs::path& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+         ::access(path.c_str(), X_OK) == 0;
+}
+
+// The first executable file named name in the absolute entries of path.
+fs::path searchPath(const std::optional<std::string>& path, const std::string& name) {
+  if (!path) return {};
+  std::string_view rest = *path;
+  while (true) {
+    const std::size_t colon = rest.find(':');
+    const std::string_view entry = rest.substr(0, colon);
+    if (!entry.empty() && entry.front() == '/') {
+      const fs::path candidate = (fs::path(entry) / name).lexically_normal();
+      if (isExecutableFile(candidate)) return candidate;
+    }
+    if (colon == std::string_view::npos) return {};
+    rest.remove_prefix(colon + 1);
+  }
+}
+
+// Whether a name recorded by a manager is one plain folder name.
+bool isPlainName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(std::string_view("/\0", 2)) == std::string::npos;
+}
+
+// The entries of folder in byte order of name: folders only, or regular files ending in suffix.
+std::vector<fs::path> sortedEntries(const fs::path& folder, bool folders, std::string_view suffix) {
+  std::vector<fs::path> entries;
+  std::error_code ec;
+  fs::directory_iterator it(folder, ec);
+  for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    std::error_code typeError;
+    if (folders ? it->is_directory(typeError)
+                : name.size() > suffix.size() && name.ends_with(suffix) &&
+                      it->is_regular_file(typeError))
+      entries.push_back(it->path());
+  }
+  std::sort(entries.begin(), entries.end(), [](const fs::path& a, const fs::path& b) {
+    return a.filename().string() < b.filename().string();
+  });
+  return entries;
+}
+
+// ---- Does a hive name the game's key? ----
+
+const std::array<std::u16string, 3> kGameKey = {u"SOFTWARE", u"HASBRO INTERACTIVE", u"GUNSHIP!"};
+const std::array<std::u16string, 4> kGameKey32 = {u"SOFTWARE", u"WOW6432NODE",
+                                                  u"HASBRO INTERACTIVE", u"GUNSHIP!"};
+
+bool isHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+int hexValue(char c) {
+  return c <= '9' ? c - '0' : text::lowerAscii(c) - 'a' + 10;
+}
+
+// Reads the next component of a key line's path from pos into component (upper case, as Wine
+// compares names), unescaping as Wine writes names. Returns false at the path's closing bracket
+// or the line's end.
+bool nextComponent(std::string_view line, std::size_t& pos, std::u16string& component) {
+  component.clear();
+  bool any = false;
+  while (pos < line.size()) {
+    char c = line[pos++];
+    char16_t unit = static_cast<unsigned char>(c);
+    if (c == ']') {
+      pos = line.size();
+      return any;
+    }
+    if (c == '\\' && pos < line.size()) {
+      c = line[pos++];
+      if (c == '\\') {
+        if (any) return true;  // a separator; empty components do not count
+        continue;
+      }
+      if (c == 'x') {
+        unit = 0;
+        for (int digits = 0; digits < 4 && pos < line.size() && isHexDigit(line[pos]); ++digits)
+          unit = static_cast<char16_t>(unit * 16 + hexValue(line[pos++]));
+      } else if (c >= '0' && c <= '7') {
+        unit = static_cast<char16_t>(c - '0');
+        for (int digits = 1; digits < 3 && pos < line.size() && line[pos] >= '0' && line[pos] <= '7';
+             ++digits)
+          unit = static_cast<char16_t>(unit * 8 + (line[pos++] - '0'));
+      } else {
+        static constexpr std::string_view kLetters = "abtnvfre", kControls = "\a\b\t\n\v\f\r\x1b";
+        const std::size_t letter = kLetters.find(c);
+        unit = static_cast<unsigned char>(letter == std::string_view::npos ? c : kControls[letter]);
+      }
+    }
+    component.push_back(text::upperUnit(unit));
+    any = true;
+  }
+  return any;
+}
+
+// Whether the key line's path is key or lies below it.
+template <std::size_t N>
+bool pathStartsWith(std::string_view line, const std::array<std::u16string, N>& key) {
+  std::size_t pos = 1;  // after '['
+  std::u16string component;
+  for (const std::u16string& expected : key) {
+    if (!nextComponent(line, pos, component) || component != expected) return false;
+  }
+  return true;
+}
+
+bool hiveNamesGameKey(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return false;
+  std::string line;
+  if (!std::getline(in, line)) return false;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (line != "WINE REGISTRY Version 2") return false;
+  // Key lines only: "[path] seconds". Values and comments are skipped at their first byte.
+  while (std::getline(in, line)) {
+    if (line.size() < 2 || line[0] != '[') continue;
+    if (pathStartsWith(line, kGameKey) || pathStartsWith(line, kGameKey32)) return true;
+  }
+  return false;
+}
+
+// ---- The managers' records ----
+
+// The YAML document of file, or nullopt when it cannot be read or parsed.
+std::optional<YAML::Node> loadYaml(const fs::path& file) {
+  try {
+    return YAML::LoadFile(file.string());
+  } catch (const YAML::Exception&) {
+    return std::nullopt;
+  }
+}
+
+// The text of map[key] when map is a mapping and that entry a scalar; empty otherwise.
+std::string scalarOf(const YAML::Node& map, const char* key) {
+  try {
+    if (!map.IsMap()) return {};
+    const YAML::Node value = map[key];
+    return value.IsScalar() ? value.Scalar() : std::string();
+  } catch (const YAML::Exception&) {
+    return {};
+  }
+}
+
+YAML::Node mappingOf(const YAML::Node& map, const char* key) {
+  try {
+    if (map.IsMap()) {
+      const YAML::Node value = map[key];
+      if (value.IsMap()) return value;
+    }
+  } catch (const YAML::Exception&) {
+  }
+  return YAML::Node();
+}
+
+// The value of KEY=value lines in a PlayOnLinux prefix's playonlinux.cfg.
+std::string cfgValue(const std::string& cfg, std::string_view key) {
+  std::size_t pos = 0;
+  while (pos < cfg.size()) {
+    std::size_t end = cfg.find('\n', pos);
+    if (end == std::string::npos) end = cfg.size();
+    std::string_view line(cfg.data() + pos, end - pos);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    if (line.size() > key.size() && line.starts_with(key) && line[key.size()] == '=')
+      return std::string(line.substr(key.size() + 1));
+    pos = end + 1;
+  }
+  return {};
+}
+
+struct Candidate {
+  fs::path prefix;
+  Rule rule;
+  std::string source;
+  fs::path runner;  // empty when none is recorded
+};
+
+fs::path runnerBelow(const fs::path& folder, const std::string& name, const fs::path& below) {
+  return isPlainName(name) ? folder / name / below : fs::path();
+}
+
+// The process's variables, without its current folder.
+Environment processVariables() {
+  return {variable("WINEPREFIX"),      variable("WINE"),          variable("HOME"),
+          variable("XDG_CONFIG_HOME"), variable("XDG_DATA_HOME"), variable("PATH"),
+          {}};
+}
+
+}  // namespace
+
+Environment Environment::ofProcess() {
+  Environment env = processVariables();
+  std::error_code ec;
+  env.startFolder = fs::current_path(ec);
+  if (ec) env.startFolder = "/";
+  return env;
+}
+
+bool Environment::sameVariables(const Environment& other) const {
+  return winePrefix == other.winePrefix && wine == other.wine && home == other.home &&
+         xdgConfigHome == other.xdgConfigHome && xdgDataHome == other.xdgDataHome &&
+         path == other.path;
+}
+
+bool holdsGame(const fs::path& prefix) {
+  std::error_code ec;
+  fs::directory_iterator it(prefix / "drive_c", ec);
+  for (const fs::directory_iterator end; !ec && it != end; it.increment(ec))
+    if (text::equalsIgnoringCase(it->path().filename().string(), "Gunship!")) return true;
+  return hiveNamesGameKey(prefix / "system.reg");
+}
+
+Choice choose(const Environment& env) {
+  const fs::path home = homeFolder(env);
+  const fs::path dataHome = xdgFolder(env.xdgDataHome, home / ".local/share");
+  const fs::path configHome = xdgFolder(env.xdgConfigHome, home / ".config");
+
+  Choice choice;
+  Candidate found{home / ".wine", Rule::HomeWine, {}, {}};
+  // Each candidate in turn, until one holds the game; the managers' records are read only
+  // as far as the search goes.
+  const auto holds = [&](Candidate candidate) {
+    if (!holdsGame(candidate.prefix)) return false;
+    found = std::move(candidate);
+    choice.holdsGame = true;
+    return true;
+  };
+  const auto search = [&] {
+    if (holds(found)) return;
+    // Lutris: one game file per game, the two folders merged by name.
+    std::vector<fs::path> gameFiles = sortedEntries(configHome / "lutris/games", false, ".yml");
+    const auto moreFiles = sortedEntries(dataHome / "lutris/games", false, ".yml");
+    gameFiles.insert(gameFiles.end(), moreFiles.begin(), moreFiles.end());
+    std::stable_sort(gameFiles.begin(), gameFiles.end(), [](const fs::path& a, const fs::path& b) {
+      return a.filename().string() < b.filename().string();
+    });
+    for (const fs::path& file : gameFiles) {
+      const auto document = loadYaml(file);
+      if (!document) continue;
+      std::string prefix = scalarOf(mappingOf(*document, "game"), "prefix");
+      if (prefix.starts_with("~/")) prefix = (home / prefix.substr(2)).string();
+      if (prefix.empty() || prefix.front() != '/') continue;
+      const std::string version = scalarOf(mappingOf(*document, "wine"), "version");
+      if (holds({fs::path(prefix).lexically_normal(), Rule::Lutris, file.string(),
+                 runnerBelow(dataHome / "lutris/runners/wine", version, "bin/wine")}))
+        return;
+    }
+    // Bottles: the bottle folder is the prefix; its runners sit beside the bottles folder.
+    const fs::path bottlesData[] = {dataHome / "bottles",
+                                    home / ".var/app/com.usebottles.bottles/data/bottles"};
+    for (const fs::path& data : bottlesData) {
+      for (const fs::path& bottle : sortedEntries(data / "bottles", true, {})) {
+        if (!holdsGame(bottle)) continue;
+        std::string runner;
+        if (const auto document = loadYaml(bottle / "bottle.yml"))
+          runner = scalarOf(*document, "Runner");
+        holds({bottle, Rule::Bottles, bottle.filename().string(),
+               runnerBelow(data / "runners", runner, "bin/wine")});
+        return;
+      }
+    }
+    // PlayOnLinux: the Wine version and architecture in the prefix's playonlinux.cfg.
+    const fs::path pol = home / ".PlayOnLinux";
+    for (const fs::path& folder : sortedEntries(pol / "wineprefix", true, {})) {
+      if (!holdsGame(folder)) continue;
+      std::ifstream in(folder / "playonlinux.cfg", std::ios::binary);
+      const std::string cfg{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+      const std::string arch = cfgValue(cfg, "ARCH");
+      fs::path runner;
+      if (arch == "x86" || arch == "amd64")
+        runner = runnerBelow(pol / "wine" / ("linux-" + arch), cfgValue(cfg, "VERSION"), "bin/wine");
+      holds({folder, Rule::PlayOnLinux, folder.filename().string(), runner});
+      return;
+    }
+  };
+  if (isSet(env.winePrefix))
+    found = {absoluteFrom(env.startFolder, *env.winePrefix), Rule::WinePrefix, {}, {}};
+  else
+    search();
+  choice.prefix = found.prefix;
+  choice.rule = found.rule;
+  choice.source = found.source;
+
+  if (isSet(env.wine)) {
+    const std::string& wine = *env.wine;
+    choice.wine = wine.find('/') != std::string::npos ? absoluteFrom(env.startFolder, wine)
+                                                       : searchPath(env.path, wine);
+    if (!choice.wine.empty() && !isExecutableFile(choice.wine)) choice.wine.clear();
+    choice.wineFrom =
+        choice.wine.empty() ? "WINE=" + wine + " names no executable file" : std::string("WINE");
+    return choice;
+  }
+  std::string missingRunner;
+  if (!found.runner.empty()) {
+    if (isExecutableFile(found.runner)) {
+      choice.wine = found.runner;
+      choice.wineFrom = "the prefix's runner";
+      return choice;
+    }
+    missingRunner = "; the prefix's runner " + found.runner.string() + " is missing";
+  }
+  choice.wine = searchPath(env.path, "wine");
+  choice.wineFrom = (choice.wine.empty() ? "no wine in the absolute folders of PATH" : "PATH") +
+                    missingRunner;
+  return choice;
+}
+
+std::string describe(const Choice& choice) {
+  std::string rule;
+  switch (choice.rule) {
+    case Rule::WinePrefix:
+      rule = "WINEPREFIX";
+      break;
+    case Rule::HomeWine:
+      rule = choice.holdsGame ? "~/.wine" : "~/.wine, no prefix found holds the game";
+      break;
+    case Rule::Lutris:
+      rule = "lutris: " + choice.source;
+      break;
+    case Rule::Bottles:
+      rule = "bottles: " + choice.source;
+      break;
+    case Rule::PlayOnLinux:
+      rule = "playonlinux: " + choice.source;
+      break;
+  }
+  std::string line = "kestrun: prefix " + choice.prefix.string() + " (" + rule + "), ";
+  if (choice.wine.empty()) return line + "no Wine found (" + choice.wineFrom + ")";
+  return line + "wine " + choice.wine.string() + " (" + choice.wineFrom + ")";
+}
+
+std::shared_ptr<const Choice> inForce() {
+  static std::mutex mutex;
+  static std::optional<Environment> chosenFor;
+  static std::shared_ptr<const Choice> chosen;
+  const std::lock_guard lock(mutex);
+  Environment env = processVariables();
+  if (chosenFor && chosenFor->sameVariables(env)) return chosen;
+  env = Environment::ofProcess();
+  chosen = std::make_shared<const Choice>(choose(env));
+  chosenFor = std::move(env);
+  std::cerr << describe(*chosen) << std::endl;
+  return chosen;
+}
+
+}  // namespace platform::posix::prefix

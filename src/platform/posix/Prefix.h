@@ -1,0 +1,85 @@
+// The Wine prefix the program works in, and the Wine that starts the game there: found the way
+// Wine and the game managers players use keep them.
+//
+// The prefix:
+//   WINEPREFIX, when set and not empty: made absolute against the folder the program started
+//   in; nothing is searched. Otherwise the first of these that holds the game:
+//     ~/.wine
+//     lutris       each game file *.yml of $XDG_CONFIG_HOME/lutris/games and
+//                  $XDG_DATA_HOME/lutris/games, all in byte order of file name (a name in both
+//                  folders: the first folder's first), whose mapping game: has prefix:
+//                  (absolute, or beginning with ~/); a file the YAML reader refuses is skipped
+//     bottles      each folder of $XDG_DATA_HOME/bottles/bottles, then of
+//                  ~/.var/app/com.usebottles.bottles/data/bottles/bottles, in byte order
+//     playonlinux  each folder of ~/.PlayOnLinux/wineprefix, in byte order
+//   and ~/.wine when none does. XDG_CONFIG_HOME and XDG_DATA_HOME default to ~/.config and
+//   ~/.local/share (also when relative, as the XDG rules say); HOME to the user's home folder.
+//
+// A prefix holds the game when its system.reg has the key Software\Hasbro Interactive\Gunship!
+// or Software\Wow6432Node\Hasbro Interactive\Gunship! (or a key below either), names compared
+// as Wine compares them, or when its drive_c has an entry named Gunship! in any letter case.
+// Only the hive's key lines are looked at, never its whole tree.
+//
+// The Wine:
+//   WINE, when set and not empty: a path (made absolute like WINEPREFIX) or a name looked up in
+//   PATH. Nothing else is tried when it names nothing runnable.
+//   Otherwise the runner the manager recorded for the prefix, when that file is executable:
+//     lutris       wine: version: V      $XDG_DATA_HOME/lutris/runners/wine/V/bin/wine
+//     bottles      bottle.yml Runner: R  <bottles data>/runners/R/bin/wine, where <bottles data>
+//                                        is the folder that holds the bottles folder
+//     playonlinux  playonlinux.cfg VERSION=V and ARCH=A (x86 or amd64)
+//                                        ~/.PlayOnLinux/wine/linux-A/V/bin/wine
+//   A recorded name that is not one plain folder name (empty, ".", "..", with a slash) is no
+//   runner. Otherwise wine from PATH.
+// PATH lookups take only its absolute entries (an empty or relative entry would name a folder
+// the game's own files could occupy) and find the first executable regular file.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace platform::posix::prefix {
+
+// The variables a choice depends on; nullopt when unset.
+struct Environment {
+  std::optional<std::string> winePrefix, wine, home, xdgConfigHome, xdgDataHome, path;
+  // The folder a relative WINEPREFIX or WINE is taken from.
+  std::filesystem::path startFolder;
+
+  // The process's variables, and its current folder as the start folder.
+  static Environment ofProcess();
+  // Equal variables (the start folder aside).
+  bool sameVariables(const Environment& other) const;
+};
+
+enum class Rule { WinePrefix, HomeWine, Lutris, Bottles, PlayOnLinux };
+
+struct Choice {
+  std::filesystem::path prefix;  // absolute
+  Rule rule = Rule::HomeWine;
+  // Lutris: the game file's path; Bottles, PlayOnLinux: the prefix folder's name; else empty.
+  std::string source;
+  // Whether the search found the game in the prefix; false for WINEPREFIX (not looked at).
+  bool holdsGame = false;
+  std::filesystem::path wine;  // absolute; empty when no Wine was found
+  // Where the Wine came from ("WINE", "PATH", "the bottle's runner", ...), or why there is none.
+  std::string wineFrom;
+};
+
+// The choice for env, made from the files as they are now.
+Choice choose(const Environment& env);
+
+// Whether prefix holds the game.
+bool holdsGame(const std::filesystem::path& prefix);
+
+// The one line that tells a choice, without its line end, e.g.
+//   kestrun: prefix /home/ann/.var/.../bottles/Gunship (bottles: Gunship), wine /.../bin/wine (...)
+std::string describe(const Choice& choice);
+
+// The choice in force for this process: made on first use, told on standard error, and kept
+// until one of the variables changes (which the program itself never does).
+std::shared_ptr<const Choice> inForce();
+
+}  // namespace platform::posix::prefix

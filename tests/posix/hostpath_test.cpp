@@ -47,6 +47,31 @@ TEST(HostPath, MapsThroughThePrefixAndTheStoredSpellingOfEachComponent) {
   for (const auto& [program, expected] : cases) EXPECT_EQ(hostPath(program), expected) << program;
 }
 
+TEST(HostPath, DotDotStopsAtTheDriveRootAndNamesMatchOverUnicodeCase) {
+  WinePrefix prefix;
+  prefix.folder("Übungen/Ärger");
+  prefix.folder("Games");
+  testing_support::CurrentFolderGuard guard;
+  const fs::path c = prefix.root() / "dosdevices/c:", driveC = fs::canonical(prefix.driveC());
+  const struct {
+    fs::path cwd;
+    std::string program;
+    fs::path expected;
+  } cases[] = {
+      {"/", "c:\\..\\..\\games", c / "Games"},
+      {"/", "C:\\übungen\\ärger\\..\\..\\..\\ÜBUNGEN", c / "Übungen"},
+      {"/", "\\..\\Games", c / "Games"},
+      {"/", "/../tmp", "/tmp"},
+      // From a folder of the current drive, relative paths stop at its root too.
+      {driveC / "Übungen/Ärger", "..\\..\\..\\..\\games", driveC / "Games"},
+      {driveC / "Übungen", "ärger\\..\\..\\..\\GAMES", driveC / "Games"},
+  };
+  for (const auto& [cwd, program, expected] : cases) {
+    fs::current_path(cwd);
+    EXPECT_EQ(hostPath(program), expected) << program;
+  }
+}
+
 TEST(HostPath, DriveCFallsBackToDriveCFolderWithoutDosdevices) {
   WinePrefix prefix(/*withDosdevices=*/false);
   prefix.file("Gunship!/gunship.exe", "");

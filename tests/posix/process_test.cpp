@@ -92,6 +92,39 @@ TEST_F(Process, StartYieldsZeroWhenWineCannotBeRunAndRaisesForAMissingProgram) {
   EXPECT_TRUE(wine.starts(0).empty());
 }
 
+TEST_F(Process, WineAndPrefixAreTakenAsTheyWereWhereTheProgramStarted) {
+  prefix.file("Gunship!/gunship.exe", "MZ");
+  const fs::path game = prefix.driveC() / "Gunship!";
+  // A wine of the game's own, where empty and relative PATH entries would find it.
+  const fs::path ran = prefix.root() / "game's wine ran";
+  for (const char* name : {"wine", "bin/wine"}) {
+    fs::create_directories((game / name).parent_path());
+    writeFile(game / name, "#!/bin/sh\ntouch '" + ran.string() + "'\n");
+    fs::permissions(game / name, fs::perms::owner_all);
+  }
+  const auto start = [] {
+    platform::changeDrive("c:\\Gunship!");
+    platform::changeDirectory("c:\\Gunship!");
+    return platform::startProgram("c:\\Gunship!\\gunship.exe", 1);
+  };
+  {
+    fs::current_path(prefix.root().parent_path());
+    ScopedEnv relative("WINEPREFIX", prefix.root().filename().string());
+    ScopedEnv path("PATH", ":.:bin:" + wine.program().parent_path().string());
+    EXPECT_GT(start(), 0);
+    const auto starts = wine.starts(1);
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0].prefix, prefix.root().string());
+    EXPECT_EQ(starts[0].program, wine.program().string());
+    EXPECT_EQ(starts[0].cwd, game.string());
+  }
+  fs::current_path("/");
+  ScopedEnv path("PATH", ":.:bin");
+  EXPECT_EQ(start(), 0);
+  EXPECT_EQ(wine.starts(1).size(), 1u);
+  EXPECT_FALSE(fs::exists(ran));
+}
+
 TEST_F(Process, ChangeDirectoryAndDriveEnterWhatExistsOrRaiseNamingIt) {
   const fs::path game = prefix.folder("GUNSHIP!");
   prefix.file("Gunship!.txt", "");

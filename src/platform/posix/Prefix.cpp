@@ -138,8 +138,8 @@ bool nextComponent(std::string_view line, std::size_t& pos, std::u16string& comp
           unit = static_cast<char16_t>(unit * 16 + hexValue(line[pos++]));
       } else if (c >= '0' && c <= '7') {
         unit = static_cast<char16_t>(c - '0');
-        for (int digits = 1; digits < 3 && pos < line.size() && line[pos] >= '0' && line[pos] <= '7';
-             ++digits)
+        for (int digits = 1;
+             digits < 3 && pos < line.size() && line[pos] >= '0' && line[pos] <= '7'; ++digits)
           unit = static_cast<char16_t>(unit * 8 + (line[pos++] - '0'));
       } else {
         static constexpr std::string_view kLetters = "abtnvfre", kControls = "\a\b\t\n\v\f\r\x1b";
@@ -240,8 +240,12 @@ fs::path runnerBelow(const fs::path& folder, const std::string& name, const fs::
 
 // The process's variables, without its current folder.
 Environment processVariables() {
-  return {variable("WINEPREFIX"),      variable("WINE"),          variable("HOME"),
-          variable("XDG_CONFIG_HOME"), variable("XDG_DATA_HOME"), variable("PATH"),
+  return {variable("WINEPREFIX"),
+          variable("WINE"),
+          variable("HOME"),
+          variable("XDG_CONFIG_HOME"),
+          variable("XDG_DATA_HOME"),
+          variable("PATH"),
           {}};
 }
 
@@ -327,7 +331,8 @@ Choice choose(const Environment& env) {
       const std::string arch = cfgValue(cfg, "ARCH");
       fs::path runner;
       if (arch == "x86" || arch == "amd64")
-        runner = runnerBelow(pol / "wine" / ("linux-" + arch), cfgValue(cfg, "VERSION"), "bin/wine");
+        runner =
+            runnerBelow(pol / "wine" / ("linux-" + arch), cfgValue(cfg, "VERSION"), "bin/wine");
       holds({folder, Rule::PlayOnLinux, folder.filename().string(), runner});
       return;
     }
@@ -343,7 +348,7 @@ Choice choose(const Environment& env) {
   if (isSet(env.wine)) {
     const std::string& wine = *env.wine;
     choice.wine = wine.find('/') != std::string::npos ? absoluteFrom(env.startFolder, wine)
-                                                       : searchPath(env.path, wine);
+                                                      : searchPath(env.path, wine);
     if (!choice.wine.empty() && !isExecutableFile(choice.wine)) choice.wine.clear();
     choice.wineFrom =
         choice.wine.empty() ? "WINE=" + wine + " names no executable file" : std::string("WINE");
@@ -359,8 +364,8 @@ Choice choose(const Environment& env) {
     missingRunner = "; the prefix's runner " + found.runner.string() + " is missing";
   }
   choice.wine = searchPath(env.path, "wine");
-  choice.wineFrom = (choice.wine.empty() ? "no wine in the absolute folders of PATH" : "PATH") +
-                    missingRunner;
+  choice.wineFrom =
+      (choice.wine.empty() ? "no wine in the absolute folders of PATH" : "PATH") + missingRunner;
   return choice;
 }
 

@@ -6,8 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <memory>
 #include <csignal>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <thread>

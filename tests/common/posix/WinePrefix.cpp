@@ -81,12 +81,19 @@ CurrentFolderGuard::~CurrentFolderGuard() {
   platform::posix::setCurrentDrive(drive_);
 }
 
-StandInWine::StandInWine() : path_("PATH", bin_.path().string()) {
+StandInWine::StandInWine() : StandInWine(fs::path()) {
+  path_.emplace("PATH", bin_.path().string());
+}
+
+StandInWine::StandInWine(const fs::path& program)
+    : program_(program.empty() ? bin_.path() / "wine" : program) {
   // One file per start, renamed into place whole: starts running at once never mix.
-  writeFile(program(), "#!/bin/sh\nf='" + bin_.path().string() +
-                           "'/start.$$\n{ pwd -P; echo \"$WINEPREFIX\"; for a in \"$@\"; do "
-                           "echo \"$a\"; done; } > \"$f.tmp\" && /bin/mv \"$f.tmp\" \"$f\"\n");
-  fs::permissions(program(), fs::perms::owner_all);
+  fs::create_directories(program_.parent_path());
+  writeFile(program_,
+            "#!/bin/sh\nf='" + bin_.path().string() +
+                "'/start.$$\n{ echo \"$0\"; pwd -P; echo \"$WINEPREFIX\"; for a in \"$@\"; "
+                "do echo \"$a\"; done; } > \"$f.tmp\" && /bin/mv \"$f.tmp\" \"$f\"\n");
+  fs::permissions(program_, fs::perms::owner_all);
 }
 
 std::vector<StandInWine::Start> StandInWine::starts(std::size_t expected) {
@@ -100,6 +107,7 @@ std::vector<StandInWine::Start> StandInWine::starts(std::size_t expected) {
         continue;
       std::istringstream in(readFile(entry.path()));
       Start start;
+      std::getline(in, start.program);
       std::getline(in, start.cwd);
       std::getline(in, start.prefix);
       for (std::string line; std::getline(in, line);) start.args.push_back(line);

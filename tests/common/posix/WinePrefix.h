@@ -60,21 +60,24 @@ class CurrentFolderGuard {
   char drive_;
 };
 
-// A stand-in wine, alone on PATH for its lifetime, that records each start it is asked for.
+// A stand-in wine that records each start it is asked for: alone on PATH for its lifetime, or
+// at a given path (a game manager's runner) with PATH left as it is.
 class StandInWine {
  public:
   struct Start {
-    std::string cwd, prefix;
+    std::string program, cwd, prefix;  // program: the path it was started by
     std::vector<std::string> args;
   };
   StandInWine();
-  fs::path program() const { return bin_.path() / "wine"; }
+  explicit StandInWine(const fs::path& program);
+  const fs::path& program() const { return program_; }
   // The starts recorded so far, waiting up to ten seconds for at least `expected` of them.
   std::vector<Start> starts(std::size_t expected);
 
  private:
   TempDir bin_;
-  ScopedEnv path_;
+  fs::path program_;
+  std::optional<ScopedEnv> path_;
 };
 
 }  // namespace testing_support

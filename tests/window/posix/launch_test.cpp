@@ -90,4 +90,38 @@ TEST_F(LaunchTest, AGameThatCannotBeEnteredEndsKestrunWithTheErrorReport) {
   }
 }
 
+// Started from the desktop menu: no WINEPREFIX, the game in a Lutris prefix with its own Wine.
+TEST(LaunchFromTheMenu, FindsTheGameInAGameManagersPrefixAndStartsItWithThatPrefixsWine) {
+  CurrentFolderGuard guard;
+  TempDir home;
+  ScopedEnv homeEnv("HOME", home.path().string());
+  ScopedEnv unset[] = {{"WINEPREFIX", std::nullopt},
+                       {"WINE", std::nullopt},
+                       {"XDG_CONFIG_HOME", std::nullopt},
+                       {"XDG_DATA_HOME", std::nullopt}};
+  StandInWine pathWine;
+  StandInWine runner(home.path() / ".local/share/lutris/runners/wine/lutris-8/bin/wine");
+  const fs::path prefix = home.path() / "Games/gunship", game = prefix / "drive_c/Gunship!";
+  fs::create_directories(game / "data");
+  writeFile(game / "data/custom.ini", threeModelProfile("AH-64 Apache"));
+  writeFile(game / "gunship.exe", "MZ");
+  fs::create_directories(home.path() / ".config/lutris/games");
+  writeFile(home.path() / ".config/lutris/games/gunship-1.yml",
+            "game:\n  exe: " + (game / "gunship.exe").string() + "\n  prefix: ~/Games/gunship\n" +
+                "wine:\n  version: lutris-8\n");
+
+  FreshForm window;
+  window.form.Form_Load();
+  EXPECT_EQ(window.form.GamePath, "c:\\Gunship!");
+  window.form.Command3->click();
+  const auto starts = runner.starts(1);
+  ASSERT_EQ(starts.size(), 1u);
+  EXPECT_EQ(starts[0].program, runner.program().string());
+  EXPECT_EQ(starts[0].prefix, prefix.string());
+  EXPECT_EQ(starts[0].args, std::vector<std::string>{(game / "gunship.exe").string()});
+  EXPECT_EQ(starts[0].cwd, game.string());
+  EXPECT_TRUE(pathWine.starts(0).empty());
+  EXPECT_TRUE(window.host.messages().empty());
+}
+
 }  // namespace

@@ -1,9 +1,9 @@
 // kestrun-prefix: tells the choice Kestrun makes at start (the same line, on standard error)
 // and whether the chosen prefix holds the game: status 0 when it does, 1 when it does not.
 // scripts/run asks it before it falls back to the demo. It takes no arguments.
-#include "platform/posix/Prefix.h"
-
 #include <iostream>
+
+#include "platform/posix/Prefix.h"
 
 int main() {
   namespace prefix = platform::posix::prefix;

@@ -25,10 +25,10 @@ if(NOT WIN32)
   # CPack puts the summary first and indents these lines under it.
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
       "Kestrun finds the helicopter simulation Gunship! in a Wine prefix
-($WINEPREFIX or ~/.wine), lists the predefined flight models of the
-game's profile and marks the one in force. It copies the flight model
-you pick into force, changing nothing else in the profile, and starts
-the game with wine.")
+($WINEPREFIX, or ~/.wine, Lutris, Bottles or PlayOnLinux), lists the
+predefined flight models of the game's profile and marks the one in
+force. It copies the flight model you pick into force, changing nothing
+else in the profile, and starts the game with the prefix's own Wine.")
   # The libraries come from dpkg-shlibdeps; Qt's window-system plugins are loaded at run time,
   # so they are named here.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

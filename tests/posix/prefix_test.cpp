@@ -2,6 +2,7 @@
 #include "platform/posix/Prefix.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <functional>
 
@@ -99,7 +100,8 @@ TEST(Prefix, TheFirstPrefixThatHoldsTheGameAndItsOwnWine) {
          h.write(kConfig + "a.yml", lutrisGame("~/Games/a", "lutris-9"));
        },
        "prefix ~/Games/a (lutris: ~/.config/lutris/games/a.yml), wine ~/bin/wine (PATH; the "
-       "prefix's runner ~/.local/share/lutris/runners/wine/lutris-9/bin/wine is missing)"},
+       "prefix's runner ~/.local/share/lutris/runners/wine/lutris-9/bin/wine is missing or not "
+       "executable)"},
       {"lutris: a version that climbs out of the runners is none",
        [](FakeHome& h) {
          h.game("Games/a");
@@ -220,7 +222,7 @@ TEST(Prefix, HoldsTheGameByItsRegistryKeyOrItsFolderInDriveC) {
   const std::string v2 = "WINE REGISTRY Version 2";
   const struct {
     const char* name;
-    std::string systemReg;  // empty: none
+    std::string systemReg;  // empty: none; "|": a named pipe
     const char* inDriveC;   // nullptr: nothing
     bool holds;
   } cases[] = {
@@ -244,12 +246,16 @@ TEST(Prefix, HoldsTheGameByItsRegistryKeyOrItsFolderInDriveC) {
       {"folder in drive_c", "", "gunship!/", true},
       {"file in drive_c, Unicode case", "", "GUNſHIP!", true},
       {"another name in drive_c", "", "Gunship!.lnk", false},
+      {"a pipe named system.reg is not read", "|", nullptr, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir prefix;
     fs::create_directory(prefix.path() / "drive_c");
-    if (!c.systemReg.empty()) writeFile(prefix.path() / "system.reg", c.systemReg);
+    if (c.systemReg == "|")
+      ASSERT_EQ(::mkfifo((prefix.path() / "system.reg").c_str(), 0600), 0);
+    else if (!c.systemReg.empty())
+      writeFile(prefix.path() / "system.reg", c.systemReg);
     if (c.inDriveC) {
       const std::string name = c.inDriveC;
       if (name.ends_with('/'))

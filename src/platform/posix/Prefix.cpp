@@ -52,6 +52,12 @@ fs::path xdgFolder(const std::optional<std::string>& value, const fs::path& fall
                                                            : fallback;
 }
 
+// Only regular files are read: opening a pipe or a device named like a record would hang.
+bool isRegularFile(const fs::path& path) {
+  std::error_code ec;
+  return fs::is_regular_file(path, ec);
+}
+
 bool isExecutableFile(const fs::path& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
@@ -165,15 +171,24 @@ bool pathStartsWith(std::string_view line, const std::array<std::u16string, N>& 
 }
 
 bool hiveNamesGameKey(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
+  // Read whole (a few megabytes) and walked line by line in place.
+  if (!isRegularFile(file)) return false;
+  std::ifstream in(file, std::ios::binary | std::ios::ate);
   if (!in) return false;
-  std::string line;
-  if (!std::getline(in, line)) return false;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  if (line != "WINE REGISTRY Version 2") return false;
-  // Key lines only: "[path] seconds". Values and comments are skipped at their first byte.
-  while (std::getline(in, line)) {
-    if (line.size() < 2 || line[0] != '[') continue;
+  std::string hive(static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0)), '\0');
+  in.seekg(0);
+  in.read(hive.data(), static_cast<std::streamsize>(hive.size()));
+  hive.resize(static_cast<std::size_t>(in.gcount()));  // as it stands, should it have shrunk
+  const std::string_view text = hive;
+  std::size_t end = std::min(text.find('\n'), text.size());
+  std::string_view first = text.substr(0, end);
+  if (first.ends_with('\r')) first.remove_suffix(1);
+  if (first != "WINE REGISTRY Version 2") return false;
+  // Key lines only: "[path] seconds". Values and comments are passed over at their first byte.
+  for (std::size_t start = end + 1; start < text.size(); start = end + 1) {
+    end = std::min(text.find('\n', start), text.size());
+    if (text[start] != '[') continue;
+    const std::string_view line = text.substr(start, end - start);
     if (pathStartsWith(line, kGameKey) || pathStartsWith(line, kGameKey32)) return true;
   }
   return false;
@@ -183,6 +198,7 @@ bool hiveNamesGameKey(const fs::path& file) {
 
 // The YAML document of file, or nullopt when it cannot be read or parsed.
 std::optional<YAML::Node> loadYaml(const fs::path& file) {
+  if (!isRegularFile(file)) return std::nullopt;
   try {
     return YAML::LoadFile(file.string());
   } catch (const YAML::Exception&) {
@@ -282,14 +298,12 @@ Choice choose(const Environment& env) {
   Candidate found{home / ".wine", Rule::HomeWine, {}, {}};
   // Each candidate in turn, until one holds the game; the managers' records are read only
   // as far as the search goes.
-  const auto holds = [&](Candidate candidate) {
-    if (!holdsGame(candidate.prefix)) return false;
+  const auto take = [&](Candidate candidate) {
     found = std::move(candidate);
     choice.holdsGame = true;
-    return true;
   };
   const auto search = [&] {
-    if (holds(found)) return;
+    if (holdsGame(found.prefix)) return take(found);
     // Lutris: one game file per game, the two folders merged by name.
     std::vector<fs::path> gameFiles = sortedEntries(configHome / "lutris/games", false, ".yml");
     const auto moreFiles = sortedEntries(dataHome / "lutris/games", false, ".yml");
@@ -303,10 +317,10 @@ Choice choose(const Environment& env) {
       std::string prefix = scalarOf(mappingOf(*document, "game"), "prefix");
       if (prefix.starts_with("~/")) prefix = (home / prefix.substr(2)).string();
       if (prefix.empty() || prefix.front() != '/') continue;
+      if (!holdsGame(prefix)) continue;
       const std::string version = scalarOf(mappingOf(*document, "wine"), "version");
-      if (holds({fs::path(prefix).lexically_normal(), Rule::Lutris, file.string(),
-                 runnerBelow(dataHome / "lutris/runners/wine", version, "bin/wine")}))
-        return;
+      return take({fs::path(prefix).lexically_normal(), Rule::Lutris, file.string(),
+                   runnerBelow(dataHome / "lutris/runners/wine", version, "bin/wine")});
     }
     // Bottles: the bottle folder is the prefix; its runners sit beside the bottles folder.
     const fs::path bottlesData[] = {dataHome / "bottles",
@@ -317,24 +331,25 @@ Choice choose(const Environment& env) {
         std::string runner;
         if (const auto document = loadYaml(bottle / "bottle.yml"))
           runner = scalarOf(*document, "Runner");
-        holds({bottle, Rule::Bottles, bottle.filename().string(),
-               runnerBelow(data / "runners", runner, "bin/wine")});
-        return;
+        return take({bottle, Rule::Bottles, bottle.filename().string(),
+                     runnerBelow(data / "runners", runner, "bin/wine")});
       }
     }
     // PlayOnLinux: the Wine version and architecture in the prefix's playonlinux.cfg.
     const fs::path pol = home / ".PlayOnLinux";
     for (const fs::path& folder : sortedEntries(pol / "wineprefix", true, {})) {
       if (!holdsGame(folder)) continue;
-      std::ifstream in(folder / "playonlinux.cfg", std::ios::binary);
-      const std::string cfg{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+      std::string cfg;
+      if (isRegularFile(folder / "playonlinux.cfg")) {
+        std::ifstream in(folder / "playonlinux.cfg", std::ios::binary);
+        cfg.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+      }
       const std::string arch = cfgValue(cfg, "ARCH");
       fs::path runner;
       if (arch == "x86" || arch == "amd64")
         runner =
             runnerBelow(pol / "wine" / ("linux-" + arch), cfgValue(cfg, "VERSION"), "bin/wine");
-      holds({folder, Rule::PlayOnLinux, folder.filename().string(), runner});
-      return;
+      return take({folder, Rule::PlayOnLinux, folder.filename().string(), runner});
     }
   };
   if (isSet(env.winePrefix))
@@ -361,7 +376,8 @@ Choice choose(const Environment& env) {
       choice.wineFrom = "the prefix's runner";
       return choice;
     }
-    missingRunner = "; the prefix's runner " + found.runner.string() + " is missing";
+    missingRunner =
+        "; the prefix's runner " + found.runner.string() + " is missing or not executable";
   }
   choice.wine = searchPath(env.path, "wine");
   choice.wineFrom =

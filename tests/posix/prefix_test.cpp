@@ -16,202 +16,163 @@ using platform::posix::prefix::describe;
 using platform::posix::prefix::Environment;
 using platform::posix::prefix::holdsGame;
 
-// A home folder with prefixes, game managers' records and programs, and the variables of a
-// program started in ~/start with PATH=~/bin (which holds a wine).
-class FakeHome {
- public:
-  FakeHome() {
-    program("bin/wine");
-    fs::create_directories(root() / "start");
-    env.home = root().string();
-    env.path = (root() / "bin").string();
-    env.startFolder = root() / "start";
-  }
-  const fs::path& root() const { return dir_.path(); }
-  void write(const std::string& relative, const std::string& text) const {
-    fs::create_directories((root() / relative).parent_path());
-    writeFile(root() / relative, text);
-  }
-  // A prefix that holds the game in its drive_c.
-  void game(const std::string& prefix) const {
-    fs::create_directories(root() / prefix / "drive_c/Gunship!");
-  }
-  void program(const std::string& relative) const {
-    write(relative, "#!/bin/sh\n");
-    fs::permissions(root() / relative, fs::perms::owner_all);
-  }
-  // A choice's line with the home folder written ~.
-  std::string line() const {
-    std::string text = describe(choose(env));
-    for (std::size_t at; (at = text.find(root().string())) != std::string::npos;)
-      text.replace(at, root().string().size(), "~");
-    return text.substr(text.find("prefix "));
-  }
+// "@" in text as the home folder, and the home folder in text as "~".
+std::string withHome(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+    text.replace(at, from.size(), to);
+  return text;
+}
 
-  Environment env;
+// The leading abbreviation of an entry's path, spelled out.
+std::string spelled(const std::string& path) {
+  const std::pair<std::string, std::string> short_[] = {
+      {"lc/", ".config/lutris/games/"},
+      {"ld/", ".local/share/lutris/"},
+      {"b/", ".local/share/bottles/"},
+      {"fb/", ".var/app/com.usebottles.bottles/data/bottles/"},
+      {"pol/", ".PlayOnLinux/"}};
+  for (const auto& [abbreviation, full] : short_)
+    if (path.starts_with(abbreviation)) return full + path.substr(abbreviation.size());
+  return path;
+}
 
- private:
-  TempDir dir_;
-};
-
-const std::string kConfig = ".config/lutris/games/", kData = ".local/share/lutris/games/";
-const std::string kBottles = ".local/share/bottles/", kFlatpak =
-                                                          ".var/app/com.usebottles.bottles/data/"
-                                                          "bottles/";
-const std::string kPol = ".PlayOnLinux/";
-
-std::string lutrisGame(const std::string& prefix, const std::string& version = "") {
-  return "game:\n  exe: " + prefix + "/drive_c/Gunship!/gunship.exe\n  prefix: " + prefix + "\n" +
-         (version.empty() ? "" : "wine:\n  version: " + version + "\n") + "system: {}\n";
+// A fake home made of entries: "+P" a prefix P that holds the game (in drive_c), "*F" an
+// executable file F, "F=T" a file F holding T, "D/" an empty folder. Paths may begin with "lc/"
+// (~/.config/lutris/games/), "ld/" (~/.local/share/lutris/), "b/" (~/.local/share/bottles/),
+// "fb/" (Flatpak's bottles data) or "pol/" (~/.PlayOnLinux/). Every home has ~/bin/wine and
+// ~/start/, the folder the program started in.
+void build(const fs::path& home, std::vector<std::string> entries) {
+  entries.insert(entries.end(), {"*bin/wine", "start/"});
+  for (const std::string& entry : entries) {
+    const std::size_t equals = entry.find('=');
+    const std::string path = spelled(entry.substr(entry[0] == '+' || entry[0] == '*', equals));
+    const fs::path at = home / path;
+    fs::create_directories(entry[0] == '+' ? at / "drive_c/Gunship!" : at.parent_path());
+    if (entry[0] == '*' || equals != std::string::npos)
+      writeFile(at, equals != std::string::npos
+                        ? withHome(entry.substr(equals + 1), "@", home.string())
+                        : "#!/bin/sh\n");
+    if (entry[0] == '*') fs::permissions(at, fs::perms::owner_all);
+  }
 }
 
 TEST(Prefix, TheFirstPrefixThatHoldsTheGameAndItsOwnWine) {
+  // The variables beside HOME=~ and PATH=~/bin; nullptr: unset.
+  struct Vars {
+    const char *winePrefix = nullptr, *wine = nullptr, *path = "@/bin", *dataHome = nullptr,
+               *configHome = nullptr;
+  };
   const struct {
     const char* name;
-    std::function<void(FakeHome&)> setup;
+    std::vector<std::string> home;
+    Vars vars;
     std::string line;
   } cases[] = {
-      {"nothing installed", [](FakeHome&) {},
+      {"nothing installed",
+       {},
+       {},
        "prefix ~/.wine (~/.wine, no prefix found holds the game), wine ~/bin/wine (PATH)"},
       {"~/.wine before the managers",
-       [](FakeHome& h) {
-         h.game(".wine");
-         h.game("Games/a");
-         h.write(kConfig + "a.yml", lutrisGame("~/Games/a"));
-       },
+       {"+.wine", "+Games/a", "lc/a.yml=game: {prefix: ~/Games/a}"},
+       {},
        "prefix ~/.wine (~/.wine), wine ~/bin/wine (PATH)"},
       {"lutris: both folders by file name; broken, prefix-less and relative files skipped",
-       [](FakeHome& h) {
-         for (const char* p : {"Games/a", "Games/b"}) h.game(p);
-         h.write(kConfig + "0.yml", "game: [prefix: ~/Games/b\n");  // unparsable
-         h.write(kConfig + "1.yml", "game:\n  exe: x.exe\n");
-         h.write(kConfig + "2.yml", "game: {prefix: Games/b}\n");
-         h.write(kConfig + "3.yml", lutrisGame("~/Games/nothing"));
-         h.write(kConfig + "a.yml.bak", lutrisGame("~/Games/b"));
-         h.write(kConfig + "b.yml", lutrisGame("~/Games/b"));
-         h.write(kData + "a.yml", lutrisGame(h.root().string() + "/Games/a", "lutris-8"));
-         h.program(".local/share/lutris/runners/wine/lutris-8/bin/wine");
-       },
+       {"+Games/a", "+Games/b", "lc/0.yml=game: [prefix: ~/Games/b", "lc/1.yml=game: {exe: x}",
+        "lc/2.yml=game: {prefix: Games/b}", "lc/3.yml=game: {prefix: ~/Games/none}",
+        "lc/a.yml.bak=game: {prefix: ~/Games/b}", "lc/b.yml=game: {prefix: ~/Games/b}",
+        "ld/games/a.yml=game:\n  prefix: @/Games/a\nwine:\n  version: lutris-8\n",
+        "*ld/runners/wine/lutris-8/bin/wine"},
+       {},
        "prefix ~/Games/a (lutris: ~/.local/share/lutris/games/a.yml), "
        "wine ~/.local/share/lutris/runners/wine/lutris-8/bin/wine (the prefix's runner)"},
       {"lutris: recorded runner missing",
-       [](FakeHome& h) {
-         h.game("Games/a");
-         h.write(kConfig + "a.yml", lutrisGame("~/Games/a", "lutris-9"));
-       },
+       {"+Games/a", "lc/a.yml={game: {prefix: ~/Games/a}, wine: {version: lutris-9}}"},
+       {},
        "prefix ~/Games/a (lutris: ~/.config/lutris/games/a.yml), wine ~/bin/wine (PATH; the "
        "prefix's runner ~/.local/share/lutris/runners/wine/lutris-9/bin/wine is missing or not "
        "executable)"},
       {"lutris: a version that climbs out of the runners is none",
-       [](FakeHome& h) {
-         h.game("Games/a");
-         h.program("bin/x/bin/wine");
-         h.write(kConfig + "a.yml", lutrisGame("~/Games/a", "../../../../../../bin/x"));
-       },
+       {"+Games/a", "*bin/x/bin/wine",
+        "lc/a.yml={game: {prefix: ~/Games/a}, wine: {version: ../../../../../../bin/x}}"},
+       {},
        "prefix ~/Games/a (lutris: ~/.config/lutris/games/a.yml), wine ~/bin/wine (PATH)"},
       {"lutris before bottles before playonlinux",
-       [](FakeHome& h) {
-         for (const std::string& p :
-              {std::string("Games/z"), kBottles + "bottles/a", kPol + "wineprefix/a"})
-           h.game(p);
-         h.write(kData + "z.yml", lutrisGame("~/Games/z"));
-       },
+       {"+Games/z", "+b/bottles/a", "+pol/wineprefix/a",
+        "ld/games/z.yml=game: {prefix: ~/Games/z}"},
+       {},
        "prefix ~/Games/z (lutris: ~/.local/share/lutris/games/z.yml), wine ~/bin/wine (PATH)"},
       {"bottles: the data folder before Flatpak's, each in byte order",
-       [](FakeHome& h) {
-         for (const std::string& p : {kFlatpak + "bottles/A", kBottles + "bottles/b",
-                                      kBottles + "bottles/B", kPol + "wineprefix/a"})
-           h.game(p);
-         fs::create_directories(h.root() / kBottles / "bottles/a");
-         h.write(kBottles + "bottles/B/bottle.yml", "Name: Gunship\nRunner: soda-7\n");
-         h.program(kBottles + "runners/soda-7/bin/wine");
-       },
+       {"+fb/bottles/A", "b/bottles/a/", "+b/bottles/b", "+b/bottles/B", "+pol/wineprefix/a",
+        "b/bottles/B/bottle.yml=Name: Gunship\nRunner: soda-7\n", "*b/runners/soda-7/bin/wine"},
+       {},
        "prefix ~/.local/share/bottles/bottles/B (bottles: B), "
        "wine ~/.local/share/bottles/runners/soda-7/bin/wine (the prefix's runner)"},
       {"bottles: Flatpak's runners beside its bottles; broken bottle.yml only loses the runner",
-       [](FakeHome& h) {
-         for (const char* b : {"A", "B"}) h.game(kFlatpak + "bottles/" + b);
-         h.write(kFlatpak + "bottles/A/bottle.yml", "Runner: caffe\n");
-         h.write(kFlatpak + "bottles/B/bottle.yml", "Runner: [caffe\n");
-         h.program(kFlatpak + "runners/caffe/bin/wine");
-         h.write(kBottles + "runners/caffe/bin/wine", "");
-       },
+       {"+fb/bottles/A", "+fb/bottles/B", "fb/bottles/A/bottle.yml=Runner: caffe",
+        "fb/bottles/B/bottle.yml=Runner: [caffe", "*fb/runners/caffe/bin/wine",
+        "b/runners/caffe/bin/wine="},
+       {},
        "prefix ~/.var/app/com.usebottles.bottles/data/bottles/bottles/A (bottles: A), wine "
        "~/.var/app/com.usebottles.bottles/data/bottles/runners/caffe/bin/wine (the prefix's "
        "runner)"},
       {"playonlinux: byte order, its Wine by VERSION and ARCH",
-       [](FakeHome& h) {
-         h.game(kPol + "wineprefix/b");
-         h.game(kPol + "wineprefix/c");
-         fs::create_directories(h.root() / kPol / "wineprefix/a");
-         h.write(kPol + "wineprefix/b/playonlinux.cfg", "ARCH=amd64\r\nVERSION=8.0\r\n");
-         h.program(kPol + "wine/linux-amd64/8.0/bin/wine");
-       },
+       {"pol/wineprefix/a/", "+pol/wineprefix/b", "+pol/wineprefix/c",
+        "pol/wineprefix/b/playonlinux.cfg=ARCH=amd64\r\nVERSION=8.0\r\n",
+        "*pol/wine/linux-amd64/8.0/bin/wine"},
+       {},
        "prefix ~/.PlayOnLinux/wineprefix/b (playonlinux: b), "
        "wine ~/.PlayOnLinux/wine/linux-amd64/8.0/bin/wine (the prefix's runner)"},
       {"playonlinux: an unknown ARCH names no runner",
-       [](FakeHome& h) {
-         h.game(kPol + "wineprefix/b");
-         h.write(kPol + "wineprefix/b/playonlinux.cfg", "ARCH=arm\nVERSION=8.0\n");
-         h.program(kPol + "wine/linux-arm/8.0/bin/wine");
-       },
+       {"+pol/wineprefix/b", "pol/wineprefix/b/playonlinux.cfg=ARCH=arm\nVERSION=8.0\n",
+        "*pol/wine/linux-arm/8.0/bin/wine"},
+       {},
        "prefix ~/.PlayOnLinux/wineprefix/b (playonlinux: b), wine ~/bin/wine (PATH)"},
       {"XDG_DATA_HOME, absolute, replaces ~/.local/share",
-       [](FakeHome& h) {
-         h.game("Games/a");
-         h.game("Games/b");
-         h.write(kData + "0.yml", lutrisGame("~/Games/b"));
-         h.write("xdg/lutris/games/1.yml", lutrisGame("~/Games/a"));
-         h.env.xdgDataHome = (h.root() / "xdg").string();
-       },
+       {"+Games/a", "+Games/b", "ld/games/0.yml=game: {prefix: ~/Games/b}",
+        "xdg/lutris/games/1.yml=game: {prefix: ~/Games/a}"},
+       {.dataHome = "@/xdg"},
        "prefix ~/Games/a (lutris: ~/xdg/lutris/games/1.yml), wine ~/bin/wine (PATH)"},
       {"XDG_CONFIG_HOME, relative, counts as unset",
-       [](FakeHome& h) {
-         h.game("Games/b");
-         h.write(kConfig + "0.yml", lutrisGame("~/Games/b"));
-         h.env.xdgConfigHome = "start";
-       },
+       {"+Games/b", "lc/0.yml=game: {prefix: ~/Games/b}"},
+       {.configHome = "start"},
        "prefix ~/Games/b (lutris: ~/.config/lutris/games/0.yml), wine ~/bin/wine (PATH)"},
       {"WINEPREFIX: made absolute, nothing searched",
-       [](FakeHome& h) {
-         h.game(".wine");
-         h.env.winePrefix = "../pfx";
-       },
+       {"+.wine"},
+       {.winePrefix = "../pfx"},
        "prefix ~/pfx (WINEPREFIX), wine ~/bin/wine (PATH)"},
       {"WINE: a path, over the runner; relative from the start folder",
-       [](FakeHome& h) {
-         h.game(kBottles + "bottles/a");
-         h.write(kBottles + "bottles/a/bottle.yml", "Runner: soda\n");
-         h.program(kBottles + "runners/soda/bin/wine");
-         h.program("start/tools/wine");
-         h.env.wine = "tools/wine";
-       },
+       {"+b/bottles/a", "b/bottles/a/bottle.yml=Runner: soda", "*b/runners/soda/bin/wine",
+        "*start/tools/wine"},
+       {.wine = "tools/wine"},
        "prefix ~/.local/share/bottles/bottles/a (bottles: a), wine ~/start/tools/wine (WINE)"},
       {"WINE: a name, in the absolute entries of PATH",
-       [](FakeHome& h) {
-         h.program("start/wine-stable");
-         h.program("opt/wine-stable");
-         h.env.wine = "wine-stable";
-         h.env.path = ":.:/nowhere:" + (h.root() / "opt").string();
-       },
+       {"*start/wine-stable", "*opt/wine-stable"},
+       {.wine = "wine-stable", .path = ":.:/nowhere:@/opt"},
        "prefix ~/.wine (~/.wine, no prefix found holds the game), wine ~/opt/wine-stable (WINE)"},
-      {"WINE: naming nothing leaves no Wine", [](FakeHome& h) { h.env.wine = "wine-staging"; },
+      {"WINE: naming nothing leaves no Wine",
+       {},
+       {.wine = "wine-staging"},
        "prefix ~/.wine (~/.wine, no prefix found holds the game), no Wine found "
        "(WINE=wine-staging names no executable file)"},
       {"PATH: empty and relative entries, a non-executable wine, are passed over",
-       [](FakeHome& h) {
-         h.program("start/wine");
-         h.write("opt/wine", "#!/bin/sh\n");
-         h.env.path = ":.:start:" + (h.root() / "opt").string();
-       },
+       {"*start/wine", "opt/wine=#!/bin/sh\n"},
+       {.path = ":.:start:@/opt"},
        "prefix ~/.wine (~/.wine, no prefix found holds the game), no Wine found (no wine in "
        "the absolute folders of PATH)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    FakeHome home;
-    c.setup(home);
-    EXPECT_EQ(home.line(), c.line);
+    TempDir home;
+    build(home.path(), c.home);
+    const auto variable = [&](const char* value) {
+      return value ? std::optional(withHome(value, "@", home.path().string())) : std::nullopt;
+    };
+    const Environment env{variable(c.vars.winePrefix), variable(c.vars.wine),
+                          home.path().string(),        variable(c.vars.configHome),
+                          variable(c.vars.dataHome),   variable(c.vars.path),
+                          home.path() / "start"};
+    const std::string line = withHome(describe(choose(env)), home.path().string(), "~");
+    EXPECT_EQ(line.substr(line.find("prefix ")), c.line);
   }
 }
 

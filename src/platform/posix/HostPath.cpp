@@ -26,8 +26,7 @@ bool entryExists(const fs::path& p) {
 
 // The child of folder named like component: as spelled when it exists, else the entry whose
 // name differs only in letter case as Wine compares names (the smallest such name, so the
-// choice is stable),
-// else the component as written.
+// choice is stable), else the component as written.
 fs::path resolveComponent(const fs::path& folder, const std::string& component) {
   fs::path spelled = folder / component;
   if (entryExists(spelled)) return spelled;

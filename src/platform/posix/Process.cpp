@@ -78,10 +78,10 @@ void changeDrive(const std::string& path) {
 void changeDirectory(const std::string& path) {
   // Windows refuses an empty folder name; so do we, rather than staying where we are.
   if (path.empty()) throw Error("Cannot open the folder \"\": no folder was named.");
-  const fs::path host = posix::hostPath(path);
   // The prefix and the Wine are chosen before the first change of folder, so that a relative
   // WINEPREFIX or WINE means what it meant where the program started.
   posix::prefix::inForce();
+  const fs::path host = posix::hostPath(path);
   if (::chdir(host.c_str()) != 0)
     throw Error("Cannot open the folder " + quoted(path) + ": " + reason(errno) + ".");
   // Entering a folder of another drive makes that drive current, as on Windows.

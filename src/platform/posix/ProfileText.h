@@ -4,28 +4,81 @@
 // Reads follow Windows' GetPrivateProfileStringA; a write makes the change that
 // WritePrivateProfileStringA makes, but as a change of one line (or an addition of lines), every
 // other byte of the text kept as it was.
+//
+// Encodings. A text is 8-bit unless it opens with a UTF-16 byte-order mark:
+//   - 8-bit: bytes are opaque (UTF-8 or a code page pass through unchanged); a UTF-8 byte-order
+//     mark is skipped by reads and kept by writes.
+//   - UTF-16LE (FF FE) and UTF-16BE (FE FF): names and values are decoded from UTF-16 and given
+//     as UTF-8, the program's text (an unpaired surrogate reads as U+FFFD). A write keeps the mark
+//     and writes its lines in the same UTF-16 form, with the text's own line ending as two-byte
+//     units; a trailing odd byte stays last. The caller's names and value must be valid UTF-8.
+// Letter case is folded for ASCII letters only. A value ends at its first NUL.
+//
+// Reads stream: they take the text from a Source a piece at a time and stop at the end of the
+// wanted section. Outside that section only the first unit of a line is looked at, so the memory
+// a read holds is bounded by its first piece and the longest line of the wanted section.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
 namespace platform::posix::profile {
 
+// Where a read's bytes come from.
+class Source {
+ public:
+  virtual ~Source() = default;
+  // Places up to size bytes at into. Returns the count placed; 0 only at the end of the text.
+  virtual std::size_t read(char* into, std::size_t size) = 0;
+  // The count of bytes the text is expected to hold, a hint for the first piece; 0 if unknown.
+  virtual std::size_t expected() const { return 0; }
+};
+
+// A text in memory as a Source, given in pieces of at most piece bytes.
+class TextSource final : public Source {
+ public:
+  explicit TextSource(std::string_view text, std::size_t piece = std::string_view::npos)
+      : text_(text), piece_(piece == 0 ? 1 : piece) {}
+  std::size_t read(char* into, std::size_t size) override;
+  std::size_t expected() const override { return text_.size(); }
+
+ private:
+  std::string_view text_;
+  std::size_t piece_;
+};
+
 // Places the value of key in section (or the default) in buffer, which holds size bytes:
 // at most size-1 bytes and a NUL. Returns the count placed, without the NUL.
+std::uint32_t readValue(Source& in, std::string_view section, std::string_view key,
+                        std::string_view defaultValue, char* buffer, std::uint32_t size);
 std::uint32_t readValue(std::string_view text, std::string_view section, std::string_view key,
                         std::string_view defaultValue, char* buffer, std::uint32_t size);
 
 // Places the key names of section in buffer, each followed by a NUL, and one more NUL; the
 // default when the section lists none. Returns the count placed, without the final NUL; size-2
 // when the names do not fit.
+std::uint32_t readKeyNames(Source& in, std::string_view section, std::string_view defaultValue,
+                           char* buffer, std::uint32_t size);
 std::uint32_t readKeyNames(std::string_view text, std::string_view section,
                            std::string_view defaultValue, char* buffer, std::uint32_t size);
 
-// The text with key of section set to value; nullopt when the text already holds that value.
-std::optional<std::string> withValue(std::string_view text, std::string_view section,
-                                     std::string_view key, std::string_view value);
+// The outcome of setting one value in a text.
+struct Edit {
+  enum class Result {
+    Changed,    // text holds the new text
+    Unchanged,  // the text already holds that value: nothing to write
+    Refused,    // a UTF-16 text and a name or value that is not valid UTF-8
+  };
+  Result result = Result::Unchanged;
+  std::string text;
+};
+
+// The text with key of section set to value. Matching ignores blanks around the section and key;
+// a new section or key is written as given with its leading blanks dropped (trailing ones kept),
+// and the value with its leading blanks dropped.
+Edit withValue(std::string_view text, std::string_view section, std::string_view key,
+               std::string_view value);
 
 }  // namespace platform::posix::profile

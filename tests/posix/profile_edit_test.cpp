@@ -101,4 +101,64 @@ TEST(ProfileRead, OddBytesAndUnclosedHeadersReadSafely) {
   EXPECT_STREQ(buffer, "d");
 }
 
+// The bytes of UTF-16 text with its byte-order mark, little- or big-endian.
+std::string utf16(std::u16string_view text, bool bigEndian) {
+  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const char16_t u : text) {
+    const char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+    bytes += bigEndian ? std::string{hi, lo} : std::string{lo, hi};
+  }
+  return bytes;
+}
+
+TEST(ProfileEdit, Utf16ProfilesAreWrittenInTheirOwnEncoding) {
+  const struct {
+    const char* name;
+    std::u16string before;
+    const char *section, *key, *value;
+    std::u16string after;
+  } cases[] = {
+      {"replace", u"[s]\r\nk=v\r\n", "s", "k", "w", u"[s]\r\nk=w\r\n"},
+      {"append key", u"[Sé]\nk=v\n\n[t]\n", "sé", "Neu", "Übung 😀",
+       u"[Sé]\nk=v\nNeu=Übung 😀\n\n[t]\n"},
+      {"append section", u"[s]\rk=v", "Ünï ", "k", "1", u"[s]\rk=v\r[Ünï ]\rk=1\r"},
+      {"mark only", u"", "s", "k", "v", u"[s]\r\nk=v\r\n"},
+      {"unpaired surrogate kept", u"[s]\r\n\xD800=1\r\nk=v\r\n", "s", "k", "w",
+       u"[s]\r\n\xD800=1\r\nk=w\r\n"},
+  };
+  for (const auto& c : cases)
+    for (const bool bigEndian : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (bigEndian ? " BE" : " LE"));
+      TempDir dir;
+      const auto path = dir.path() / "p.ini";
+      writeFile(path, utf16(c.before, bigEndian));
+      ASSERT_NE(platform::writePrivateProfileString(c.section, c.key, c.value, path.c_str()), 0);
+      EXPECT_EQ(readFile(path), utf16(c.after, bigEndian));
+      char buffer[64];
+      const auto n =
+          platform::getPrivateProfileString(c.section, c.key, "", buffer, 64, path.c_str());
+      EXPECT_EQ(std::string(buffer, n), c.value);
+    }
+  // A trailing odd byte stays last; text that is not UTF-8 cannot go into UTF-16: refused.
+  TempDir dir;
+  const auto path = dir.path() / "p.ini";
+  writeFile(path, utf16(u"[s]\r\n", false) + "A");
+  ASSERT_NE(platform::writePrivateProfileString("s", "k", "v", path.c_str()), 0);
+  EXPECT_EQ(readFile(path), utf16(u"[s]\r\nk=v\r\n", false) + "A");
+  EXPECT_EQ(platform::writePrivateProfileString("s", "k", "\xC3", path.c_str()), 0);
+  EXPECT_EQ(platform::writePrivateProfileString("s", "\xFF", "v", path.c_str()), 0);
+  EXPECT_EQ(readFile(path), utf16(u"[s]\r\nk=v\r\n", false) + "A");
+}
+
+TEST(ProfileEdit, AValueEndsAtItsFirstNul) {
+  TempDir dir;
+  const auto path = dir.path() / "p.ini";
+  const std::string before = "[s]\nk=ab\0cd\n"s;
+  writeFile(path, before);
+  ASSERT_NE(platform::writePrivateProfileString("s", "k", "ab", path.c_str()), 0);
+  EXPECT_EQ(readFile(path), before);  // reads as "ab" already: nothing written
+  ASSERT_NE(platform::writePrivateProfileString("s", "k", "x", path.c_str()), 0);
+  EXPECT_EQ(readFile(path), "[s]\nk=x\n");
+}
+
 }  // namespace

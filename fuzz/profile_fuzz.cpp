@@ -1,9 +1,11 @@
-// Fuzzes the profile text rules: any bytes as a profile, read in both modes at any buffer size,
-// and one write whose result must read back as written while every line it did not touch keeps
-// its bytes.
+// Fuzzes the profile text rules: any bytes as a profile (8-bit or UTF-16), read in both modes at
+// any buffer size and in pieces of any size, and one write whose result must read back as
+// written while every line it did not touch keeps its bytes (its units, in UTF-16).
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -31,6 +33,24 @@ std::string withoutNulOrBreak(std::string s) {
   return s;
 }
 
+bool isUtf16(const std::string& text) {
+  return text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF");
+}
+
+// The text's units: bytes, or UTF-16 units (as pairs of bytes) after the mark.
+std::vector<std::string> unitsOf(const std::string& text) {
+  std::vector<std::string> units;
+  const std::size_t step = isUtf16(text) ? 2 : 1;
+  for (std::size_t i = 0; i < text.size(); i += step) units.push_back(text.substr(i, step));
+  return units;
+}
+
+bool isBreakUnit(const std::string& unit, bool bigEndian) {
+  if (unit.size() == 1) return unit[0] == '\r' || unit[0] == '\n';
+  const char high = bigEndian ? unit[0] : unit[1], low = bigEndian ? unit[1] : unit[0];
+  return high == '\0' && (low == '\r' || low == '\n');
+}
+
 void check(bool ok, const char* what) {
   if (!ok) {
     std::fprintf(stderr, "invariant broken: %s\n", what);
@@ -53,34 +73,54 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
     value.insert(0, "x");
   const auto readSize = in.ConsumeIntegralInRange<std::uint32_t>(1, 1100);
+  const auto piece = in.ConsumeIntegralInRange<std::size_t>(1, 40);
   const std::string text = in.ConsumeRemainingBytesAsString();
 
-  std::vector<char> buffer(readSize);
+  std::vector<char> buffer(readSize), pieces(readSize);
   std::uint32_t n = readValue(text, section, key, "default", buffer.data(), readSize);
   check(n < readSize && buffer[n] == '\0', "a value read ends in NUL inside the buffer");
+  TextSource inPieces(text, piece);
+  check(readValue(inPieces, section, key, "default", pieces.data(), readSize) == n &&
+            std::equal(buffer.begin(), buffer.begin() + n, pieces.begin()),
+        "a value read in pieces is the value read whole");
   n = readKeyNames(text, section, "default", buffer.data(), readSize);
   check(n < readSize, "a key list fits its buffer");
+  TextSource listInPieces(text, piece);
+  check(readKeyNames(listInPieces, section, "default", pieces.data(), readSize) == n &&
+            std::equal(buffer.begin(), buffer.begin() + n, pieces.begin()),
+        "a key list read in pieces is the list read whole");
 
   // Keys the profile function refuses: they would read back as a header or a byte-order mark.
-  if (trimmed(key).starts_with("[") || trimmed(key).starts_with("\xEF\xBB\xBF")) return 0;
-  const auto written = withValue(text, section, key, value);
-  const std::string& after = written ? *written : text;
+  for (const char* mark : {"[", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"})
+    if (trimmed(key).starts_with(mark)) return 0;
+  const Edit written = withValue(text, section, key, value);
+  if (written.result == Edit::Result::Refused) {
+    check(isUtf16(text), "only a write into UTF-16 text is refused (for text that is not UTF-8)");
+    return 0;
+  }
+  const bool changed = written.result == Edit::Result::Changed;
+  const std::string& after = changed ? written.text : text;
 
   std::vector<char> big(value.size() + 2);
   n = readValue(after, section, key, "\x01missing", big.data(),
                 static_cast<std::uint32_t>(big.size()));
   check(std::string(big.data(), n) == value, "a write reads back as the value written");
 
-  // Everything the write took away lies inside one line: every other line kept its bytes.
-  if (written) {
+  // Everything the write took away lies inside one line: every other line kept its units.
+  if (changed) {
+    check(
+        isUtf16(after) == isUtf16(text) && (text.size() % 2 == after.size() % 2 || !isUtf16(text)),
+        "a write keeps the text's encoding");
+    const std::vector<std::string> a = unitsOf(text), b = unitsOf(after);
     std::size_t prefix = 0;
-    while (prefix < text.size() && prefix < after.size() && text[prefix] == after[prefix]) ++prefix;
+    while (prefix < a.size() && prefix < b.size() && a[prefix] == b[prefix]) ++prefix;
     std::size_t suffix = 0;
-    while (suffix < text.size() - prefix && suffix < after.size() - prefix &&
-           text[text.size() - 1 - suffix] == after[after.size() - 1 - suffix])
+    while (suffix < a.size() - prefix && suffix < b.size() - prefix &&
+           a[a.size() - 1 - suffix] == b[b.size() - 1 - suffix])
       ++suffix;
-    const std::string removed = text.substr(prefix, text.size() - prefix - suffix);
-    check(removed.find_first_of("\r\n") == std::string::npos, "only one line changes");
+    const bool bigEndian = text.starts_with("\xFE\xFF");
+    for (std::size_t i = prefix; i < a.size() - suffix; ++i)
+      check(!isBreakUnit(a[i], bigEndian), "only one line changes");
   }
   return 0;
 }

@@ -84,7 +84,7 @@ TEST(ProfileEdit, EqualValuesAreNotRewrittenAndStructureBreakingTextIsRefused) {
   EXPECT_EQ(readFile(path), "[s]\nk = v\n");
   for (auto [section, key, value] :
        {std::tuple{"s", "k", "1\n[t]"}, std::tuple{"s\r", "k", "1"}, std::tuple{"s", "[t]", "1"},
-        std::tuple{"", "\xEF\xBB\xBFk", "1"}})
+        std::tuple{"", "\xEF\xBB\xBFk", "1"}, std::tuple{"", " \xFF\xFEk", "1"}})
     EXPECT_EQ(platform::writePrivateProfileString(section, key, value, path.c_str()), 0) << key;
   EXPECT_EQ(readFile(path), "[s]\nk = v\n");
 }

@@ -474,16 +474,19 @@ int writePrivateProfileString(const char* section, const char* key, const char* 
   if (section == nullptr || key == nullptr || value == nullptr || file == nullptr || *file == '\0')
     return 0;
   // A line break would split the new line in two, a key opening with '[' would read back as a
-  // section header, and one opening with the UTF-8 byte-order mark would read back as a mark and
-  // a shorter key at the top of a file: each would change the file's structure, so such writes
-  // are refused.
+  // section header, and one opening with a byte-order mark (UTF-8, or the bytes of a UTF-16 one)
+  // would read back as a mark at the top of a file, a shorter key or another encoding: each would
+  // change the file's structure, so such writes are refused.
   if (posix::hasLineBreak(section) || posix::hasLineBreak(key) || posix::hasLineBreak(value))
     return 0;
   const char* keyStart = key;
   while (*keyStart == ' ' || *keyStart == '\t' || *keyStart == '\v' || *keyStart == '\f' ||
          *keyStart == '\x1A')
     ++keyStart;
-  if (*keyStart == '[' || std::string_view(keyStart).starts_with("\xEF\xBB\xBF")) return 0;
+  const std::string_view keyText(keyStart);
+  if (keyText.starts_with('[') || keyText.starts_with("\xEF\xBB\xBF") ||
+      keyText.starts_with("\xFF\xFE") || keyText.starts_with("\xFE\xFF"))
+    return 0;
 
   try {
     const std::filesystem::path path = posix::hostPath(file);

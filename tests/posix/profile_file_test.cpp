@@ -83,26 +83,30 @@ TEST(ProfileFile, WritesThroughLinksAndKeepsTheMode) {
 }
 
 TEST(ProfileFile, ShortWriteOrCrashBeforeTheReplaceLeavesTheOldFile) {
-  TempDir dir;
-  const auto path = dir.path() / "p.ini";
-  const std::string original = kOriginal + "Pad=" + std::string(3000, 'p') + "\n";
-  writeFile(path, original);
-  EXPECT_EQ(inChild([&] {
-              ::signal(SIGXFSZ, SIG_IGN);
-              const rlimit limit{4096, 4096};
-              ::setrlimit(RLIMIT_FSIZE, &limit);  // the new file cannot pass 4 KiB: "disk full"
-              return 10 + write(path, "custom", "Big", std::string(2000, 'b').c_str());
-            }),
-            10);
-  EXPECT_EQ(readFile(path), original);
-  EXPECT_EQ(entries(dir.path()), 1u);
-  EXPECT_EQ(inChild([&] {
-              platform::posix::setBeforeProfileReplace([] { ::raise(SIGKILL); });
-              write(path, "custom", "k2", "2");
-              return 0;
-            }),
-            128 + SIGKILL);
-  EXPECT_EQ(readFile(path), original);
+  for (const bool linked : {false, true}) {  // a hard-linked profile is written in place
+    SCOPED_TRACE(linked ? "in place" : "replaced");
+    TempDir dir;
+    const auto path = dir.path() / "p.ini";
+    const std::string original = kOriginal + "Pad=" + std::string(3000, 'p') + "\n";
+    writeFile(path, original);
+    if (linked) fs::create_hard_link(path, dir.path() / "link.ini");
+    EXPECT_EQ(inChild([&] {
+                ::signal(SIGXFSZ, SIG_IGN);
+                const rlimit limit{4096, 4096};
+                ::setrlimit(RLIMIT_FSIZE, &limit);  // the file cannot pass 4 KiB: "disk full"
+                return 10 + write(path, "custom", "Big", std::string(2000, 'b').c_str());
+              }),
+              10);
+    EXPECT_EQ(readFile(path), original);
+    EXPECT_EQ(entries(dir.path()), linked ? 2u : 1u);
+    EXPECT_EQ(inChild([&] {
+                platform::posix::setBeforeProfileReplace([] { ::raise(SIGKILL); });
+                write(path, "custom", "k2", "2");
+                return 0;
+              }),
+              128 + SIGKILL);
+    EXPECT_EQ(readFile(path), original);
+  }
 }
 
 TEST(ProfileFile, KilledBetweenWritesLeavesTheKeysWrittenSoFar) {

@@ -18,10 +18,11 @@
 //   - In place (new bytes from the first change on, then truncate, then flush) when that
 //     replacement could not be the same file to everyone who looks: the profile has several hard
 //     links, its folder may not be written by us, or its owner or an attribute cannot be given
-//     to a new file. In place, a crash during the write can leave the file with its start old and
-//     its end new, not a mixture of lines; that is the better trade than splitting the links into
-//     two files, giving the file to another owner or refusing a write Wine itself makes. Space
-//     for a longer file is reserved first, so a full disk fails before the file is touched.
+//     to a new file. In place, a crash or power cut during the write can leave the file damaged
+//     from the changed line on (old bytes before it are never rewritten); that is the better
+//     trade than silently splitting the links into two files that differ, giving the file to
+//     another owner or refusing a write Wine itself makes. Space for a longer file is reserved
+//     first, so a full disk fails before the file is touched.
 //
 // Access is as the system judges it (owner, group, others and ACL, with the effective ids); and a
 // file whose owner may not write it is Wine's read-only file, refused even to root.
@@ -277,9 +278,10 @@ enum class Outcome {
   InPlace,  // a replacement would not be the same file: write in place
 };
 
-// Writes data in place of the locked profile fd (whose content is old), from the first byte
-// that differs.
-Outcome writeInPlace(int fd, std::string_view old, std::string_view data) {
+// Writes data in place of the locked profile fd (status st, content old) at target, from the
+// first byte that differs.
+Outcome writeInPlace(const fs::path& target, int fd, const struct stat& st, std::string_view old,
+                     std::string_view data) {
   const std::size_t same = static_cast<std::size_t>(
       std::mismatch(old.begin(), old.end(), data.begin(), data.end()).first - old.begin());
   if (data.size() > old.size()) {
@@ -293,6 +295,9 @@ Outcome writeInPlace(int fd, std::string_view old, std::string_view data) {
       return Outcome::Failed;
   }
   runHook();
+  // Another program may have put a new file in its place meanwhile: the change goes there.
+  struct stat named {};
+  if (::lstat(target.c_str(), &named) != 0 || !sameFile(named, st)) return Outcome::Again;
   if (!writeAll(fd, data.substr(same), static_cast<off_t>(same))) return Outcome::Failed;
   if (data.size() < old.size() && ::ftruncate(fd, static_cast<off_t>(data.size())) != 0)
     return Outcome::Failed;
@@ -383,7 +388,7 @@ Outcome writeOnce(const fs::path& target, const Change& change) {
   if (!isProfile(seen) || !(seen.st_mode & S_IWUSR)) return Outcome::Failed;
   if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return Outcome::Failed;
 
-  const Fd fd(::open(target.c_str(), O_RDWR | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
+  const Fd fd(::open(target.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
   if (fd.get() < 0) return errno == ENOENT || errno == ELOOP ? Outcome::Again : Outcome::Failed;
   struct stat locked {};
   if (::fstat(fd.get(), &locked) != 0 || !isProfile(locked)) return Outcome::Failed;
@@ -413,7 +418,8 @@ Outcome writeOnce(const fs::path& target, const Change& change) {
   if (locked.st_nlink == 1 &&
       ::faccessat(AT_FDCWD, folderOf(target).c_str(), W_OK | X_OK, AT_EACCESS) == 0)
     outcome = replaceFile(target, fd.get(), locked, edit.text);
-  if (outcome == Outcome::InPlace) outcome = writeInPlace(fd.get(), text, edit.text);
+  if (outcome == Outcome::InPlace)
+    outcome = writeInPlace(target, fd.get(), locked, text, edit.text);
   return outcome;
 }
 
@@ -454,7 +460,7 @@ std::uint32_t getPrivateProfileString(const char* section, const char* key,
   int opened = -1;
   if (file != nullptr && *file != '\0') {
     try {
-      opened = ::open(posix::hostPath(file).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+      opened = ::open(posix::hostPath(file).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     } catch (const std::exception&) {
     }
   }

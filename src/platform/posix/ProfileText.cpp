@@ -6,6 +6,8 @@
 #include <memory>
 #include <optional>
 
+#include "platform/posix/Text.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -67,16 +69,21 @@ View<Unit> trim(View<Unit> s) {
   return s.substr(0, n);
 }
 
+// Profile names fold ASCII letters only, in 8-bit and UTF-16 text alike.
 template <typename Unit>
 Unit asciiLower(Unit c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<Unit>(c - 'A' + 'a') : c;
+  return c < 0x80 ? static_cast<Unit>(text::lowerAscii(static_cast<char>(c))) : c;
 }
 
 template <typename Unit>
 bool sameName(View<Unit> a, View<Unit> b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](Unit x, Unit y) {
-           return asciiLower(x) == asciiLower(y);
-         });
+  if constexpr (sizeof(Unit) == 1) {
+    return text::equalsIgnoringAsciiCase(a, b);
+  } else {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](Unit x, Unit y) {
+             return asciiLower(x) == asciiLower(y);
+           });
+  }
 }
 
 // A value ends at its first NUL.
@@ -94,74 +101,12 @@ View<Unit> unquote(View<Unit> v) {
 
 // ---- UTF-8 and UTF-16 ------------------------------------------------------------------------
 
-// The UTF-16 form of UTF-8 text; nullopt for bytes that are not UTF-8 (overlong forms,
-// surrogates and values past U+10FFFF included).
+// The UTF-16 form of UTF-8 text; nullopt for bytes that are not UTF-8.
 std::optional<std::u16string> toUtf16(std::string_view in) {
-  std::u16string out;
-  out.reserve(in.size());
-  for (std::size_t i = 0; i < in.size();) {
-    const auto lead = static_cast<unsigned char>(in[i]);
-    std::size_t extra;
-    char32_t c;
-    if (lead < 0x80) {
-      extra = 0, c = lead;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      extra = 1, c = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      extra = 2, c = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      extra = 3, c = lead & 0x07;
-    } else {
-      return std::nullopt;
-    }
-    if (in.size() - i <= extra) return std::nullopt;
-    for (std::size_t k = 1; k <= extra; ++k) {
-      const auto next = static_cast<unsigned char>(in[i + k]);
-      if ((next & 0xC0) != 0x80) return std::nullopt;
-      c = (c << 6) | (next & 0x3F);
-    }
-    if ((extra == 2 && (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))) ||
-        (extra == 3 && (c < 0x10000 || c > 0x10FFFF)))
-      return std::nullopt;
-    i += extra + 1;
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(c));
-    }
-  }
+  bool valid = false;
+  std::u16string out = text::utf16Of(in, &valid);
+  if (!valid) return std::nullopt;
   return out;
-}
-
-// Appends the UTF-8 form of UTF-16 text; an unpaired surrogate becomes U+FFFD.
-void appendUtf8(std::u16string_view in, std::string& out) {
-  for (std::size_t i = 0; i < in.size(); ++i) {
-    char32_t c = in[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < in.size() && in[i + 1] >= 0xDC00 &&
-        in[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (in[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-  }
 }
 
 char16_t unitAt(const char* bytes, bool bigEndian) {
@@ -495,8 +440,7 @@ std::string_view asProgramText(std::string_view s, std::string&) {
 }
 
 std::string_view asProgramText(std::u16string_view s, std::string& out) {
-  out.clear();
-  appendUtf8(s, out);
+  out = text::utf8Of(s);
   return out;
 }
 

@@ -238,6 +238,7 @@ class LineReader {
 
  private:
   std::size_t find(std::size_t from, Unit c) const {
+    if (from >= end_) return kNone;
     if constexpr (sizeof(Unit) == 1) {
       const void* at = std::memchr(data_ + from, c, end_ - from);
       return at ? static_cast<std::size_t>(static_cast<const Unit*>(at) - data_) : kNone;
@@ -285,6 +286,7 @@ class LineReader {
   }
 
   std::size_t findBreak(std::size_t from) const {
+    if (from >= end_) return kNone;
     if constexpr (sizeof(Unit) == 1) {
       const void* lf = std::memchr(data_ + from, '\n', end_ - from);
       const std::size_t lfAt = lf ? static_cast<const Unit*>(lf) - data_ : end_;
@@ -430,7 +432,7 @@ void forFirstSection(LineReader<Unit>& lines, View<Unit> wanted, Visit&& visit) 
 
 std::uint32_t place(std::string_view s, char* buffer, std::uint32_t size) {
   const std::size_t n = std::min<std::size_t>(s.size(), size - 1);
-  std::memcpy(buffer, s.data(), n);
+  if (n > 0) std::memcpy(buffer, s.data(), n);
   buffer[n] = '\0';
   return static_cast<std::uint32_t>(n);
 }
@@ -469,6 +471,7 @@ auto withReader(Source& in, std::string_view section, std::string_view key, Read
 
 std::size_t TextSource::read(char* into, std::size_t size) {
   const std::size_t n = std::min({size, piece_, text_.size()});
+  if (n == 0) return 0;
   std::memcpy(into, text_.data(), n);
   text_.remove_prefix(n);
   return n;

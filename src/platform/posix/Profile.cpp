@@ -237,7 +237,7 @@ std::vector<std::string> attributeNames(int fd) {
       list.resize(static_cast<std::size_t>(got));
       break;
     }
-    if (errno != ERANGE) return names;  // grew meanwhile: ask again
+    if (errno != ERANGE) return names;  // ERANGE: the list grew meanwhile, so ask again
   }
   for (std::size_t at = 0; at < list.size();) {
     const std::size_t end = list.find('\0', at);
@@ -247,7 +247,7 @@ std::vector<std::string> attributeNames(int fd) {
   return names;
 }
 
-// Gives to the file to every extended attribute of from (and only those). False when one
+// Gives the file to every extended attribute of the file from, and no other. False when one
 // cannot be given.
 bool copyAttributes(int from, int to) {
   const std::vector<std::string> names = attributeNames(from);
@@ -383,8 +383,8 @@ Outcome writeOnce(const fs::path& target, const Change& change) {
     const auto made = profile::withValue({}, change.section, change.key, change.value);
     return createFile(target, made.text);
   }
+  if (S_ISLNK(seen.st_mode)) return Outcome::Again;  // made a link since it was followed
   // Read-only as Wine shows the Windows attribute: the owner may not write. Root is refused too.
-  if (S_ISLNK(seen.st_mode)) return Outcome::Again;
   if (!isProfile(seen) || !(seen.st_mode & S_IWUSR)) return Outcome::Failed;
   if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return Outcome::Failed;
 
@@ -396,8 +396,9 @@ Outcome writeOnce(const fs::path& target, const Change& change) {
   whole.l_type = F_WRLCK;
   whole.l_whence = SEEK_SET;
   int status;
-  while ((status = ::fcntl(fd.get(), F_OFD_SETLKW, &whole)) != 0 && errno == EINTR) {
-  }
+  do {
+    status = ::fcntl(fd.get(), F_OFD_SETLKW, &whole);
+  } while (status != 0 && errno == EINTR);
   // A file system that keeps no locks still gets the write, as before locks were taken.
   if (status != 0 && errno != ENOLCK && errno != EOPNOTSUPP && errno != EINVAL)
     return Outcome::Failed;

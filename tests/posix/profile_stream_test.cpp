@@ -29,11 +29,28 @@ void* allocate(std::size_t size) {
 
 }  // namespace
 
+// Every form that pairs with the deletes below (the aligned ones keep their own pairs).
 void* operator new(std::size_t size) {
   return allocate(size);
 }
 void* operator new[](std::size_t size) {
   return allocate(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return allocate(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+  return operator new(size, tag);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+  std::free(p);
 }
 void operator delete(void* p) noexcept {
   std::free(p);

@@ -5,6 +5,30 @@
 // WritePrivateProfileStringA makes, but as a change of one line (or an addition of lines), every
 // other byte of the text kept as it was.
 //
+// Reading. Lines end at LF, CRLF, a lone CR or any run of them; each line is trimmed at both ends
+// of space, tab, VT, FF, CR, LF and Ctrl-Z, and blank lines count for nothing.
+//   [  Main  ]     a header: the name runs to the last ']' on the line and is trimmed; a line
+//                  opening with '[' without a ']' is an ordinary line. "[]" is a section too.
+//   key = value    split at the first '='; name and value trimmed, inner blanks kept; no inline
+//                  comments ("a=1 ; x" reads "1 ; x"). "=v" is an entry with an empty name.
+//   key            an entry without a value: its lookup gives the default, and it hides a later
+//                  "key=v"; key lists leave it out.
+//   ; note         a comment, skipped by key lists only ('#', "//" and REM lines are keys).
+// Lines before the first header belong to no named section. Names match without regard to ASCII
+// letter case, blanks around the caller's section and key ignored; the first of duplicate
+// sections (the only one ever used) and the first of duplicate keys win. A value of two or more
+// characters between a matching pair of '"' or '\'' loses that pair. A missing section or key,
+// an empty text, or an entry without '=' gives the default, its trailing spaces cut; "k=" and
+// "k=\"\"" give the empty value, not the default.
+//
+// Writing. The first matching key of the first matching section gets the value (the line keeps
+// the key's spelling, its indentation and the blanks around '='; a line without '=' gets "=value").
+// A new key goes after the section's last entry, before the blank lines ahead of the next header;
+// a new section goes at the end of the text ("[name]" then "key=value", a missing final line
+// break added first); an empty text becomes "[s]" CRLF "k=v" CRLF. New lines take the line ending
+// the text already uses. A write of the value already stored (after its trimming, case and quotes
+// counted) changes nothing.
+//
 // Encodings. A text is 8-bit unless it opens with a UTF-16 byte-order mark:
 //   - 8-bit: bytes are opaque (UTF-8 or a code page pass through unchanged); a UTF-8 byte-order
 //     mark is skipped by reads and kept by writes.

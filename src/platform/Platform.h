@@ -26,6 +26,9 @@ inline constexpr std::int32_t kErrorInvalidHandle = 6;
 inline constexpr std::int32_t kErrorBadPathname = 161;
 inline constexpr std::int32_t kErrorMoreData = 234;
 
+// The most bytes of program text (UTF-8) that one byte of ANSI text can become.
+inline constexpr std::uint32_t kTextBytesPerAnsiByte = 3;
+
 // Registry access mask for reading (KEY_READ).
 inline constexpr std::uint32_t kKeyRead = 0x20019;
 
@@ -59,10 +62,14 @@ int writePrivateProfileString(const char* section, const char* key, const char* 
 std::int32_t regOpenKeyEx(RegKey root, const char* subKey, std::uint32_t options,
                           std::uint32_t samDesired, RegKey* result);
 
-// Copies the value's data into data, which holds *size bytes; *size becomes the data's size.
-// String data reaches the caller as program text with its terminating NUL counted. A value
-// that does not fit yields kErrorMoreData and leaves data untouched; a missing one
-// kErrorFileNotFound with data and *size untouched.
+// Copies the value's data into data; *size is the buffer's size on the way in and the data's
+// size on the way out, both counted as RegQueryValueExA counts them: string data in the ANSI
+// code page (on Linux cp1252, one byte for each UTF-16 unit), any other type in bytes. String
+// data still reaches the caller as program text (UTF-8), which may take more bytes than are
+// counted: data must hold kTextBytesPerAnsiByte times *size bytes. The terminating NUL is
+// counted; string data shorter than the buffer that does not end in NUL gets one written after
+// it, not counted. A value that does not fit yields kErrorMoreData and leaves data untouched; a
+// missing one kErrorFileNotFound with data and *size untouched.
 std::int32_t regQueryValueEx(RegKey key, const char* valueName, std::uint32_t* reserved,
                              std::uint32_t* type, std::uint8_t* data, std::uint32_t* size);
 

@@ -57,7 +57,9 @@ std::string ReadRegString(std::string& path, std::string& valueName) {
   RegResult = platform::regOpenKeyEx(RootKey, path.c_str(), 0, platform::kKeyRead, &KeyHandle);
   if (RegResult != platform::kErrorSuccess) return "Error";
 
-  ValueBuffer.assign(kBufferSize, ' ');
+  // 255 bytes as the query counts them (the ANSI code page); as program text they may take up to
+  // three times as many. The blanks beyond are trimmed away like those behind a NUL.
+  ValueBuffer.assign(kBufferSize * platform::kTextBytesPerAnsiByte, ' ');
   ValueLength = kBufferSize;
   std::uint32_t type = 0;
   RegResult =

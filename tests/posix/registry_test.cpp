@@ -1,8 +1,15 @@
 // The registry functions over a prefix's text hives, driven through the same calls the program
 // makes.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "platform/Platform.h"
 #include "posix/WinePrefix.h"
@@ -18,20 +25,29 @@ using testing_support::WinePrefix;
 constexpr RegKey kHkcr = 0x80000000, kHkcu = 0x80000001, kHklm = 0x80000002, kHku = 0x80000003,
                  kHkPerf = 0x80000004, kHkcc = 0x80000005;
 
-// Opens, queries into a buffer of `capacity` bytes pre-filled with '#', closes.
+// Opens, queries with a size of `capacity` into a buffer pre-filled with '#' that has room for
+// that much program text, closes.
 struct Read {
   std::int32_t open = -1, query = -1;
   std::uint32_t type = 0xDEAD, size = 0;
   std::string buffer;
   std::string data() const { return buffer.substr(0, std::min<std::size_t>(size, buffer.size())); }
+  // What the query wrote: the bytes before the first '#' (no data below holds one).
+  std::string written() const { return buffer.substr(0, buffer.find('#')); }
 };
+
+// The excerpt of a real system.reg that Wine 8 wrote on a win64 prefix.
+std::string excerpt() {
+  return testing_support::readFile(std::filesystem::path(__FILE__).parent_path().parent_path() /
+                                   "fixtures/wine8-win64-system-excerpt.reg");
+}
 
 Read read(RegKey root, const char* subKey, const char* value, std::uint32_t capacity = 255) {
   Read r;
   RegKey key = 0;
   r.open = regOpenKeyEx(root, subKey, 0, kKeyRead, &key);
   if (r.open != kErrorSuccess) return r;
-  r.buffer.assign(capacity, '#');
+  r.buffer.assign(capacity * kTextBytesPerAnsiByte, '#');
   r.size = capacity;
   r.query = regQueryValueEx(key, value, nullptr, &r.type,
                             reinterpret_cast<std::uint8_t*>(r.buffer.data()), &r.size);
@@ -41,9 +57,7 @@ Read read(RegKey root, const char* subKey, const char* value, std::uint32_t capa
 
 TEST(Registry, ReadsAWine8HiveInThe32BitView) {
   WinePrefix prefix;
-  prefix.writeHive("system.reg", testing_support::readFile(
-                                     std::filesystem::path(__FILE__).parent_path().parent_path() /
-                                     "fixtures/wine8-win64-system-excerpt.reg"));
+  prefix.writeHive("system.reg", excerpt());
   auto path = read(kHklm, "Software\\Hasbro Interactive\\Gunship!", "Path");
   EXPECT_EQ(path.query, kErrorSuccess);
   EXPECT_EQ(path.type, 1u);
@@ -66,35 +80,45 @@ TEST(Registry, ReadsAWine8HiveInThe32BitView) {
   EXPECT_EQ(filter.buffer[filter.size], '#');  // binary data gets no NUL after it
 }
 
+// Sizes count the ANSI code page's bytes (cp1252: one a UTF-16 unit); the text comes as UTF-8.
 TEST(Registry, FollowsTheWindowsSizeContract) {
   WinePrefix prefix;
-  const std::string s254(254, 'a'), s255(255, 'b'), s256(256, 'c');
-  prefix.writeHive("system.reg", hive("[K] 0\n\"s254\"=\"" + s254 + "\"\n\"s255\"=\"" + s255 +
-                                      "\"\n\"raw255\"=hex(1):" + utf16Hex(s255) +
-                                      "\n\"raw256\"=hex(1):" + utf16Hex(s256) +
-                                      "\n\"rawShort\"=hex(1):" + utf16Hex("C:") +
-                                      "\n\"odd\"=hex(1):43,00,3a\n\"empty\"=\"\"\n"));
+  const std::string s254(254, 'a'), s255(255, 'b'), s256(256, 'c'), a253(253, 'a');
+  const std::string eAcute = "\xc3\xa9", grin = "\xf0\x9f\x98\x80";
+  prefix.writeHive(
+      "system.reg",
+      hive("[K] 0\n\"s254\"=\"" + s254 + "\"\n\"s255\"=\"" + s255 +
+           "\"\n\"raw255\"=hex(1):" + utf16Hex(s255) + "\n\"raw256\"=hex(1):" + utf16Hex(s256) +
+           "\n\"rawShort\"=hex(1):" + utf16Hex("C:") +
+           "\n\"odd\"=hex(1):43,00,3a\n\"empty\"=\"\"\n\"e253\"=\"" + a253 +
+           "\\xe9\"\n\"e254\"=\"" + s254 + "\\xe9\"\n\"rawE255\"=hex(1):" + utf16Hex(s254) +
+           ",e9,00\n\"grin\"=\"" + a253 + "\\xd83d\\xde00\"\n"));
   const struct {
     const char* value;
     std::int32_t status;
     std::uint32_t size;
-    std::string buffer;  // the whole 255-byte buffer afterwards
+    std::string buffer;  // the buffer's start afterwards; '#' fills the rest
   } cases[] = {
       {"s254", 0, 255, s254 + '\0'},
-      {"s255", kErrorMoreData, 256, std::string(255, '#')},
+      {"s255", kErrorMoreData, 256, ""},
       {"raw255", 0, 255, s255},
-      {"raw256", kErrorMoreData, 256, std::string(255, '#')},
-      {"rawShort", 0, 2, "C:\0"s + std::string(252, '#')},
-      {"odd", 0, 1, "C\0"s + std::string(253, '#')},
-      {"empty", 0, 1, "\0"s + std::string(254, '#')},
-      {"missing", kErrorFileNotFound, 255, std::string(255, '#')},
+      {"raw256", kErrorMoreData, 256, ""},
+      {"rawShort", 0, 2, "C:\0"s},
+      {"odd", 0, 1, "C\0"s},
+      {"empty", 0, 1, "\0"s},
+      {"missing", kErrorFileNotFound, 255, ""},
+      {"e253", 0, 255, a253 + eAcute + '\0'},  // 256 bytes of UTF-8, 255 counted
+      {"e254", kErrorMoreData, 256, ""},
+      {"rawE255", 0, 255, s254 + eAcute},  // fills the buffer: no NUL
+      {"grin", kErrorMoreData, 256, ""},   // two units, two bytes in cp1252 ("??")
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.value);
     auto r = read(kHklm, "K", c.value);
     EXPECT_EQ(r.query, c.status);
     EXPECT_EQ(r.size, c.size);
-    EXPECT_EQ(r.buffer, c.buffer);
+    EXPECT_EQ(r.buffer.substr(0, c.buffer.size()), c.buffer);
+    EXPECT_EQ(r.buffer.find_first_not_of('#', c.buffer.size()), std::string::npos);
   }
 }
 
@@ -138,7 +162,7 @@ TEST(Registry, DecodesEscapesAndTypes) {
     auto r = read(kHklm, "k", c.value);
     EXPECT_EQ(r.query, kErrorSuccess);
     EXPECT_EQ(r.type, c.type);
-    EXPECT_EQ(r.data(), c.data);
+    EXPECT_EQ(r.written(), c.data);
   }
 }
 
@@ -166,13 +190,18 @@ TEST(Registry, RootsPathsAndCaseFolding) {
       {kHklm, "A\\B", 0, nullptr},       // implied by a longer path
       {kHklm, "", 0, nullptr},
       {kHklm, "\\A\\B\\C", kErrorBadPathname, nullptr},
+      {kHkcu, "\\console", kErrorBadPathname, nullptr},
       {kHklm, "A\\X", kErrorFileNotFound, nullptr},
       {kHklm, "CAF\xc3\x89\\\xd0\x96", 0, "folded"},  // Latin-1 and Cyrillic letters
       {kHklm, "odd[1]", 0, "brackets"},
       {kHkcr, ".TXT", 0, nullptr},
+      {kHkcr, "\\.txt", 0, nullptr},  // one leading backslash skipped under this root alone
+      {kHkcr, "\\\\.txt", kErrorBadPathname, nullptr},
       {kHkcu, "console", 0, "user"},
       {kHku, ".default\\Console", 0, "default user"},
-      {kHku, "S-1-5-21-0-0-0-1000\\Console", kErrorFileNotFound, nullptr},
+      {kHku, "s-1-5-21-0-0-0-1000\\Console", 0, "user"},  // the prefix's user is user.reg
+      {kHku, "S-1-5-21-0-0-0-1001\\Console", kErrorFileNotFound, nullptr},
+      {kHku, "\\.default\\Console", kErrorBadPathname, nullptr},
       {kHkcc, "", 0, "config"},
       {kHkPerf, "x", kErrorFileNotFound, nullptr},
       {0x12345, "", kErrorInvalidHandle, nullptr},
@@ -218,6 +247,55 @@ TEST(Registry, Win64PrefixShowsThe32BitViewAndFollowsLinks) {
   WinePrefix win32;
   win32.writeHive("system.reg", hive(body, "win32"));
   EXPECT_EQ(read(kHklm, "Software\\Game", "v").data(), "64\0"s);
+}
+
+// A 32-bit program on a win64 prefix shares the classes that Classes\Wow6432Node lacks.
+TEST(Registry, ClassesAreSharedBetweenTheViews) {
+  const std::string body =
+      "[Software\\\\Classes\\\\CLSID\\\\{64}] 0\n@=\"64\"\n"
+      "[Software\\\\Classes\\\\GunshipFile] 0\n@=\"shared\"\n"
+      "[Software\\\\Classes\\\\Wow6432Node\\\\CLSID\\\\{32}] 0\n@=\"32\"\n"
+      "[Software\\\\Classes\\\\Wow6432Node\\\\Both] 0\n@=\"32\"\n"
+      "[Software\\\\Classes\\\\Both] 0\n@=\"64\"\n"
+      "[Software\\\\Other] 0\n@=\"64\"\n[Software\\\\Wow6432Node\\\\Classes] 0\n#link\n"
+      "\"SymbolicLinkValue\"=hex(6):" +
+      utf16Hex("\\Registry\\Machine\\Software\\Classes\\Wow6432Node") + "\n";
+  WinePrefix prefix;
+  prefix.writeHive("system.reg", hive(body, "win64"));
+  const struct {
+    RegKey root;
+    const char* subKey;
+    const char* text;  // the default value, or nullptr when the key cannot be opened
+  } cases[] = {
+      {kHkcr, "GunshipFile", "shared"},
+      {kHklm, "Software\\Classes\\GunshipFile", "shared"},  // through the link
+      {kHkcr, "\\GunshipFile", "shared"},
+      {kHkcr, "Both", "32"},
+      {kHklm, "Software\\Classes\\Both", "32"},
+      {kHkcr, "CLSID\\{32}", "32"},
+      {kHkcr, "CLSID\\{64}", nullptr},  // CLSID has its 32-bit counterpart: no sharing below it
+      {kHklm, "Software\\Classes\\CLSID\\{64}", nullptr},
+      {kHklm, "Software\\Other", nullptr},  // outside Classes, no fallback
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.subKey);
+    auto r = read(c.root, c.subKey, "");
+    EXPECT_EQ(r.open, c.text ? kErrorSuccess : kErrorFileNotFound);
+    if (c.text) {
+      EXPECT_EQ(r.data(), c.text + "\0"s);
+    }
+  }
+}
+
+// The prefix's user is the SID that user.reg's header names.
+TEST(Registry, UsersHoldsTheSidOfUserReg) {
+  WinePrefix prefix;
+  prefix.writeHive(
+      "user.reg",
+      "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-7\n"
+      "\n#arch=win64\n\n[Console] 0\n\"v\"=\"user\"\n");
+  EXPECT_EQ(read(kHku, "S-1-5-21-7\\Console", "v").data(), "user\0"s);
+  EXPECT_EQ(read(kHku, "S-1-5-21-0-0-0-1000\\Console", "v").open, kErrorFileNotFound);
 }
 
 TEST(Registry, HandlesAreTrackedAndNeverRoots) {
@@ -295,6 +373,100 @@ TEST(Registry, DamagedHives) {
   EXPECT_EQ(regQueryValueEx(key, "w", nullptr, nullptr, nullptr, &size), kErrorSuccess);
   EXPECT_EQ(size, big.size());
   regCloseKey(key);
+}
+
+// The excerpt's keys behind `filler`: what the start-up reads must still come out of it.
+std::string excerptAfter(const std::string& filler) {
+  const std::string text = excerpt();
+  const auto firstKey = text.find("\n[");
+  return text.substr(0, firstKey + 1) + filler + text.substr(firstKey + 1);
+}
+
+const char* const kGameKey = "Software\\Hasbro Interactive\\Gunship!";
+
+// Keys nested deeper than Windows allows cannot be opened; the keys above them can.
+TEST(Registry, DeepKeysStopAtWindowsDepth) {
+  std::string deep = "[";
+  for (int i = 0; i < 250000; ++i) deep += "D\\\\";
+  deep += "End] 1796656859\n\"v\"=\"deep\"\n\n";
+  WinePrefix prefix;
+  prefix.writeHive("system.reg", excerptAfter(deep));
+  std::string path = "D";
+  for (int i = 1; i < 512; ++i) path += "\\D";
+  EXPECT_EQ(read(kHklm, path.c_str(), "v").open, kErrorSuccess);  // 512 levels, implied
+  EXPECT_EQ(read(kHklm, (path + "\\D").c_str(), "v").open, kErrorFileNotFound);
+  EXPECT_EQ(read(kHklm, kGameKey, "Path").data(), "C:\\Gunship!\0"s);
+}
+
+// A hive of 38 MB of empty keys costs no more memory than a small one.
+TEST(Registry, HugeHivesReadInBoundedMemory) {
+  WinePrefix prefix;
+  // The reader runs in a child forked before the hive is built, so that its peak memory is its
+  // own: the parent's peak at the fork, and what the reading adds.
+  rusage atFork{};
+  getrusage(RUSAGE_SELF, &atFork);
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    char go = 0;
+    const bool ok =
+        ::read(ready[0], &go, 1) == 1 &&
+        read(kHklm, kGameKey, "Path").data() == "C:\\Gunship!\0"s &&
+        read(kHkcr, "CLSID\\{77-70DE-11D0-BD40-00A0C911CE86}", "").open == kErrorSuccess &&
+        read(kHkcr, "CLSID\\{77}", "").open == kErrorFileNotFound;
+    _exit(ok ? 0 : 1);
+  }
+  close(ready[0]);
+  {
+    std::string filler;
+    for (int i = 0; filler.size() < (38u << 20); ++i)
+      filler += "[Software\\\\Classes\\\\CLSID\\\\{" + std::to_string(i) +
+                "-70DE-11D0-BD40-00A0C911CE86}\\\\Instance] 1796656859\n#time=1dd865e905ab5b4\n\n";
+    prefix.writeHive("system.reg", excerptAfter(filler));
+  }
+  EXPECT_EQ(::write(ready[1], "!", 1), 1);
+  close(ready[1]);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  rusage children{};
+  getrusage(RUSAGE_CHILDREN, &children);
+  EXPECT_LT(children.ru_maxrss - atFork.ru_maxrss, 8 * 1024) << "KiB above the peak at the fork";
+}
+
+// Hives that are no regular file, or change while they are read: never a hang or a crash.
+TEST(Registry, HivesThatAreNoFilesOrChangeWhileRead) {
+  WinePrefix prefix;
+  const auto system = prefix.root() / "system.reg";
+  ASSERT_EQ(mkfifo(system.c_str(), 0600), 0);
+  EXPECT_EQ(read(kHklm, kGameKey, "Path").open, kErrorFileNotFound);
+  std::filesystem::remove(system);
+  std::filesystem::create_symlink("/dev/zero", system);
+  EXPECT_EQ(read(kHklm, kGameKey, "Path").open, kErrorFileNotFound);
+  std::filesystem::remove(system);
+
+  // Rewritten in place, to another size, over and over while the reader reads.
+  const std::string big = excerptAfter(std::string(1 << 20, '\n')), small = excerpt();
+  prefix.writeHive("system.reg", big);
+  std::atomic<bool> done = false;
+  std::thread writer([&] {
+    for (int i = 0; !done; ++i) {
+      const std::string& text = i % 2 ? small : big;
+      const int fd = ::open(system.c_str(), O_WRONLY | O_TRUNC);
+      if (fd < 0) continue;
+      EXPECT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+      ::close(fd);
+    }
+  });
+  for (int i = 0; i < 200; ++i) {
+    const auto r = read(kHklm, kGameKey, "Path");
+    if (r.open == kErrorSuccess && r.query == kErrorSuccess) {
+      EXPECT_EQ(r.data(), "C:\\Gunship!\0"s);
+    }
+  }
+  done = true;
+  writer.join();
 }
 
 }  // namespace

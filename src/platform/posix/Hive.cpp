@@ -1,6 +1,12 @@
 #include "platform/posix/Hive.h"
 
-#include <cstddef>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "platform/posix/Text.h"
 
@@ -9,7 +15,11 @@ namespace {
 
 constexpr std::string_view kHeader = "WINE REGISTRY Version 2";
 constexpr std::string_view kBaseComment = ";; All keys relative to ";
+constexpr std::u16string_view kWow = u"WOW6432NODE";
+constexpr std::u16string_view kLinkValue = u"SYMBOLICLINKVALUE";
 constexpr int kEndOfLine = -1;
+constexpr int kBroken = -2;
+constexpr std::size_t kPiece = 128 * 1024;  // what a file is read in
 
 int hexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -31,6 +41,58 @@ bool onlyBlanksFrom(std::string_view line, std::size_t pos) {
   return pos == line.size();
 }
 
+bool startsWith(std::string_view line, std::size_t pos, std::string_view prefix) {
+  return line.substr(pos, prefix.size()) == prefix;
+}
+
+char16_t fold(int unit) {
+  if (unit < 0x80) return static_cast<char16_t>(text::upperAscii(static_cast<char>(unit)));
+  return text::upperUnit(static_cast<char16_t>(unit));
+}
+
+// The unit an escape stands for, line[pos] being the character after the backslash; pos is
+// left behind the escape. kBroken when the line ends first.
+int escaped(std::string_view line, std::size_t& pos) {
+  if (pos == line.size()) return kBroken;
+  const auto e = static_cast<unsigned char>(line[pos++]);
+  switch (e) {
+    case 'a':
+      return 7;
+    case 'b':
+      return 8;
+    case 't':
+      return 9;
+    case 'n':
+      return 10;
+    case 'v':
+      return 11;
+    case 'f':
+      return 12;
+    case 'r':
+      return 13;
+    case 'e':
+      return 27;
+    case 'x': {
+      int unit = 0;
+      int digits = 0;
+      while (digits < 4 && pos < line.size() && hexDigit(line[pos]) >= 0) {
+        unit = unit * 16 + hexDigit(line[pos++]);
+        ++digits;
+      }
+      return digits ? unit : 'x';
+    }
+    default:
+      if (e >= '0' && e <= '7') {
+        int unit = e - '0';
+        for (int digits = 1;
+             digits < 3 && pos < line.size() && line[pos] >= '0' && line[pos] <= '7'; ++digits)
+          unit = unit * 8 + (line[pos++] - '0');
+        return unit;
+      }
+      return e;  // \\ \" \[ \] and any other escaped character: itself
+  }
+}
+
 // Decodes Wine's escaped text from line[pos] up to the unescaped terminator (or the end of the
 // line for kEndOfLine); pos is left behind the terminator. Bytes that are not escaped are taken
 // one code unit each, as Wine reads them. False when the terminator never comes.
@@ -42,70 +104,169 @@ bool unescape(std::string_view line, std::size_t& pos, int terminator, std::u16s
       out.push_back(c);
       continue;
     }
-    if (pos == line.size()) return false;
-    const auto e = static_cast<unsigned char>(line[pos++]);
-    switch (e) {
-      case 'a':
-        out.push_back(7);
-        break;
-      case 'b':
-        out.push_back(8);
-        break;
-      case 't':
-        out.push_back(9);
-        break;
-      case 'n':
-        out.push_back(10);
-        break;
-      case 'v':
-        out.push_back(11);
-        break;
-      case 'f':
-        out.push_back(12);
-        break;
-      case 'r':
-        out.push_back(13);
-        break;
-      case 'e':
-        out.push_back(27);
-        break;
-      case 'x': {
-        unsigned unit = 0;
-        int digits = 0;
-        while (digits < 4 && pos < line.size() && hexDigit(line[pos]) >= 0) {
-          unit = unit * 16 + static_cast<unsigned>(hexDigit(line[pos++]));
-          ++digits;
-        }
-        out.push_back(digits ? static_cast<char16_t>(unit) : u'x');
-        break;
-      }
-      default:
-        if (e >= '0' && e <= '7') {
-          unsigned unit = e - '0';
-          for (int digits = 1;
-               digits < 3 && pos < line.size() && line[pos] >= '0' && line[pos] <= '7'; ++digits)
-            unit = unit * 8 + static_cast<unsigned>(line[pos++] - '0');
-          out.push_back(static_cast<char16_t>(unit));
-        } else {
-          out.push_back(e);  // \\ \" \[ \] and any other escaped character: itself
-        }
-    }
+    const int unit = escaped(line, pos);
+    if (unit == kBroken) return false;
+    out.push_back(static_cast<char16_t>(unit));
   }
   return terminator == kEndOfLine;
 }
 
-// The folded, non-empty components of a backslash-separated path.
-std::vector<std::u16string> components(std::u16string_view path) {
-  std::vector<std::u16string> parts;
-  std::size_t start = 0;
-  while (start <= path.size()) {
-    std::size_t end = path.find(u'\\', start);
-    if (end == std::u16string_view::npos) end = path.size();
-    if (end > start) parts.push_back(text::upperCase(path.substr(start, end - start)));
-    start = end + 1;
+// True when a key line has its closing ']' at or after line[pos] (pos at an escape boundary).
+// The character after a backslash is never the terminator; the digits some escapes go on with
+// are neither ']' nor a backslash.
+bool closes(std::string_view line, std::size_t pos) {
+  while (pos < line.size()) {
+    const char c = line[pos++];
+    if (c == ']') return true;
+    if (c == '\\') ++pos;
   }
-  return parts;
+  return false;
 }
+
+// The units of a key line's path, one at a time, from behind its '['.
+class PathUnits {
+ public:
+  static constexpr int kClosed = -1;  // the closing ']' (and every call after it)
+
+  explicit PathUnits(std::string_view line) : line_(line) {}
+
+  int next() {
+    if (closed_) return kClosed;
+    if (pos_ >= line_.size()) return kBroken;
+    const auto c = static_cast<unsigned char>(line_[pos_++]);
+    if (c == ']') {
+      closed_ = true;
+      return kClosed;
+    }
+    return c == '\\' ? escaped(line_, pos_) : c;
+  }
+  // Whether the line closes: ']' passed already, or still to come behind pos.
+  bool closes() const { return closed_ || hive::closes(line_, pos_); }
+
+ private:
+  std::string_view line_;
+  std::size_t pos_ = 1;
+  bool closed_ = false;
+};
+
+enum class Match { End, Part, Wow, None, Broken };
+
+// Decodes the path's next component (empty ones are skipped: doubled separators) and compares
+// it, folded, with the route's part (when given) and with Wow6432Node (when wow). Stops at the
+// first unit that matches neither, so most key lines cost a few bytes.
+Match matchComponent(PathUnits& units, const std::u16string* part, bool wow) {
+  int unit;
+  do unit = units.next();
+  while (unit == '\\');
+  if (unit == PathUnits::kClosed) return Match::End;
+  std::size_t k = 0;
+  bool isPart = part != nullptr;
+  for (;;) {
+    if (unit == kBroken) return Match::Broken;
+    const char16_t upper = fold(unit);
+    isPart = isPart && k < part->size() && (*part)[k] == upper;
+    wow = wow && k < kWow.size() && kWow[k] == upper;
+    ++k;
+    if (!isPart && !wow) return Match::None;
+    unit = units.next();
+    if (unit == '\\' || unit == PathUnits::kClosed) {
+      if (isPart && k == part->size()) return Match::Part;
+      if (wow && k == kWow.size()) return Match::Wow;
+      return Match::None;
+    }
+  }
+}
+
+// The lines of a hive's bytes, front to back. A line is given without its line end ("\n" or
+// "\r\n") and stays valid until the next call.
+class Lines {
+ public:
+  explicit Lines(Source& source) : source_(source) {
+    if (source.inMemory()) {
+      data_ = source.memory();
+      end_ = true;
+    }
+  }
+
+  bool next(std::string_view& line) {
+    std::size_t searched = pos_;
+    for (;;) {
+      const void* found = searched < data_.size()
+                              ? std::memchr(data_.data() + searched, '\n', data_.size() - searched)
+                              : nullptr;
+      if (found) {
+        const auto at = static_cast<std::size_t>(static_cast<const char*>(found) - data_.data());
+        give(line, at, at + 1);
+        return true;
+      }
+      searched = data_.size() - pos_;
+      if (!refill(pos_)) {
+        if (pos_ >= data_.size()) return false;
+        give(line, data_.size(), data_.size());
+        return true;
+      }
+    }
+  }
+
+  // The next line that begins with '[' (a key line), the lines before it skipped unread.
+  bool nextHeader(std::string_view& line) {
+    std::size_t from = pos_;
+    bool atLineStart = true;  // whether data_[from] begins a line
+    for (;;) {
+      const char* begin = data_.data();
+      const char* at = begin + from;
+      const char* end = begin + data_.size();
+      while (at < end) {
+        const auto* bracket = static_cast<const char*>(std::memchr(at, '[', end - at));
+        if (!bracket) break;
+        if (bracket == begin + from ? atLineStart : bracket[-1] == '\n') {
+          pos_ = static_cast<std::size_t>(bracket - begin);
+          return next(line);
+        }
+        at = bracket + 1;
+      }
+      atLineStart = !data_.empty() && data_.back() == '\n';
+      pos_ = data_.size();
+      if (!refill(pos_)) return false;
+      from = pos_;
+    }
+  }
+
+  // Gives the line `next` gave last once more.
+  void putBack() { pos_ = lineStart_; }
+
+ private:
+  void give(std::string_view& line, std::size_t lineEnd, std::size_t nextStart) {
+    line = data_.substr(pos_, lineEnd - pos_);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lineStart_ = pos_;
+    pos_ = nextStart;
+  }
+
+  // Reads more bytes behind those from `keep` on, which move to the buffer's front. The buffer
+  // grows only when what is kept fills it (one line longer than a piece).
+  bool refill(std::size_t keep) {
+    if (end_) return false;
+    // data_ lies at the buffer's front; growing keeps the bytes where they are.
+    const std::size_t kept = data_.size() - keep;
+    if (buffer_.size() < kPiece) buffer_.resize(kPiece);
+    if (kept > buffer_.size() / 2) buffer_.resize(2 * buffer_.size());
+    if (kept) std::memmove(buffer_.data(), buffer_.data() + keep, kept);
+    const std::size_t got = source_.read(buffer_.data() + kept, buffer_.size() - kept);
+    data_ = std::string_view(buffer_.data(), kept + got);
+    pos_ -= keep;
+    lineStart_ = lineStart_ >= keep ? lineStart_ - keep : pos_;
+    if (got == 0) end_ = true;
+    return got > 0;
+  }
+
+  Source& source_;
+  std::string buffer_;
+  std::string_view data_;
+  std::size_t pos_ = 0;        // where the next line begins
+  std::size_t lineStart_ = 0;  // where the line given last began
+  bool end_ = false;
+};
 
 // Up to eight hex digits, as a value type or a dword.
 bool parseHex32(std::string_view line, std::size_t& pos, std::uint32_t& value) {
@@ -118,10 +279,6 @@ bool parseHex32(std::string_view line, std::size_t& pos, std::uint32_t& value) {
   return digits > 0;
 }
 
-bool startsWith(std::string_view line, std::size_t pos, std::string_view prefix) {
-  return line.substr(pos, prefix.size()) == prefix;
-}
-
 void appendUtf16(std::vector<std::uint8_t>& data, std::u16string_view text) {
   data.reserve(data.size() + 2 * text.size());
   for (char16_t unit : text) {
@@ -131,18 +288,21 @@ void appendUtf16(std::vector<std::uint8_t>& data, std::u16string_view text) {
 }
 
 // hex:bb,bb,... from line[pos], continuing over lines that end in a backslash.
-bool parseHexList(const std::vector<std::string_view>& lines, std::size_t& index, std::size_t pos,
+bool parseHexList(Lines& lines, std::string_view line, std::size_t pos,
                   std::vector<std::uint8_t>& data) {
-  std::string_view line = lines[index];
   for (;;) {
     skipBlanks(line, pos);
     if (pos == line.size()) return true;
     if (line[pos] == '\\') {
       // The list goes on only on a following line that begins with blanks.
-      if (!onlyBlanksFrom(line, pos + 1) || index + 1 == lines.size() || lines[index + 1].empty() ||
-          !isBlank(lines[index + 1][0]))
+      if (!onlyBlanksFrom(line, pos + 1)) return false;
+      std::string_view following;
+      if (!lines.next(following)) return false;
+      if (following.empty() || !isBlank(following[0])) {
+        lines.putBack();
         return false;
-      line = lines[++index];
+      }
+      line = following;
       pos = 0;
       continue;
     }
@@ -162,9 +322,7 @@ bool parseHexList(const std::vector<std::string_view>& lines, std::size_t& index
 }
 
 // The data of a value line from line[pos]: "text", str(T):"text", dword:, hex:, hex(T):.
-bool parseData(const std::vector<std::string_view>& lines, std::size_t& index, std::size_t pos,
-               Value& value) {
-  const std::string_view line = lines[index];
+bool parseData(Lines& lines, std::string_view line, std::size_t pos, Value& value) {
   value.type = kRegSz;
   if (startsWith(line, pos, "str(")) {
     pos += 4;
@@ -197,90 +355,200 @@ bool parseData(const std::vector<std::string_view>& lines, std::size_t& index, s
   } else {
     return false;
   }
-  return parseHexList(lines, index, pos, value.data);
-}
-
-// A value line ("@=..." or "\"NAME\"=..."), stored into key when it reads whole.
-void parseValue(const std::vector<std::string_view>& lines, std::size_t& index, Key* key) {
-  const std::string_view line = lines[index];
-  std::u16string name;
-  std::size_t pos = 1;
-  if (line[0] == '"' && !unescape(line, pos, '"', name)) return;
-  skipBlanks(line, pos);
-  if (pos == line.size() || line[pos] != '=') return;
-  ++pos;
-  skipBlanks(line, pos);
-  Value value;
-  if (!parseData(lines, index, pos, value) || !key) return;
-  key->values.insert_or_assign(text::upperCase(name), std::move(value));
-}
-
-// A key line "[path] SECONDS": the key, created with every key its path implies, or nullptr
-// when the line cannot be read.
-Key* parseKey(std::string_view line, Hive& hive) {
-  std::u16string path;
-  std::size_t pos = 1;
-  if (!unescape(line, pos, ']', path)) return nullptr;
-  Key* key = &hive.root;
-  for (auto& part : components(path)) {
-    auto& child = key->children[std::move(part)];
-    if (!child) child = std::make_unique<Key>();
-    key = child.get();
-  }
-  return key;
-}
-
-std::vector<std::string_view> splitLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.push_back(line);
-    start = end + 1;
-  }
-  return lines;
+  return parseHexList(lines, line, pos, value.data);
 }
 
 }  // namespace
 
-std::unique_ptr<Hive> parse(std::string_view text) {
-  const std::vector<std::string_view> lines = splitLines(text);
-  if (lines.empty() || lines[0] != kHeader) return nullptr;
-  auto hive = std::make_unique<Hive>();
-  Key* key = nullptr;
-  bool seenKey = false;
-  for (std::size_t index = 1; index < lines.size(); ++index) {
-    const std::string_view line = lines[index];
-    if (line.empty()) continue;
-    switch (line[0]) {
-      case '[':
-        key = parseKey(line, *hive);
-        seenKey = true;
+// One pass over a hive for a route: places each key line on the route's tree of keys, and reads
+// the lines of the keys it must know more of.
+class Pass {
+ public:
+  Pass(Source& source, const Route& route, Survey& survey)
+      : lines_(source), route_(route), survey_(survey) {}
+
+  // The lines before the first key; false when the bytes are no hive.
+  bool preamble() {
+    std::string_view line;
+    if (!lines_.next(line) || line != kHeader) return false;
+    Preamble& found = survey_.preamble_;
+    while (lines_.next(line)) {
+      if (!line.empty() && line[0] == '[') {
+        lines_.putBack();
         break;
-      case '@':
-      case '"':
-        parseValue(lines, index, key);
-        break;
-      case '#':
-        if (line == "#link" && key) key->link = true;
-        if (!seenKey && line == "#arch=win64") hive->win64 = true;
-        if (!seenKey && line == "#arch=win32") hive->win64 = false;
-        break;
-      case ';':
-        if (!seenKey && line.starts_with(kBaseComment)) {
-          std::u16string base;
-          std::size_t pos = kBaseComment.size();
-          if (unescape(line, pos, kEndOfLine, base)) hive->base = components(base);
-        }
-        break;
-      default:
-        break;
+      }
+      if (line == "#arch=win64") found.win64 = true;
+      if (line == "#arch=win32") found.win64 = false;
+      if (line.starts_with(kBaseComment)) {
+        std::u16string base;
+        std::size_t pos = kBaseComment.size();
+        if (unescape(line, pos, kEndOfLine, base)) found.base = components(base);
+      }
+    }
+    survey_.isHive_ = true;
+    return true;
+  }
+
+  // Every key line through the route. With a value name, reads that value of the key at the
+  // route's end instead of the keys' links.
+  void keys(const std::u16string* valueName, std::optional<Value>* value) {
+    redirect_ = route_.view32 && survey_.preamble_.win64;
+    survey_.nodes_.assign(1, Survey::Node{});
+    std::string_view line;
+    while (lines_.nextHeader(line)) {
+      const Survey::Id key = place(line);
+      if (key == Survey::kNone) continue;
+      if (valueName) {
+        if (survey_.nodes_[key].consumed == route_.parts.size()) section(key, *valueName, value);
+      } else if (key != Survey::kRoot) {
+        std::optional<Value> target;
+        section(key, kLinkValue, &target);
+        if (target) survey_.nodes_[key].target = std::move(target);
+      }
     }
   }
-  return hive;
+
+ private:
+  // The key a key line names when its whole path lies on the route, adding the keys the path
+  // passes on the way (they exist, named or implied); kNone otherwise.
+  Survey::Id place(std::string_view line) {
+    PathUnits units(line);
+    Survey::Id key = Survey::kRoot;
+    std::uint32_t depth = 0;
+    bool whole = false;  // whether the line closes: checked once, before it adds its first key
+    for (;;) {
+      const Survey::Node& node = survey_.nodes_[key];
+      const std::size_t j = node.consumed;
+      const std::u16string* part = j < route_.parts.size() ? &route_.parts[j] : nullptr;
+      const bool wow = redirect_ && j >= route_.fixed && !node.isWow && (!part || *part != kWow);
+      const Match match = matchComponent(units, part, wow);
+      if (match == Match::End) return key;
+      if (match != Match::Part && match != Match::Wow) return Survey::kNone;
+      Survey::Id child = match == Match::Part ? node.next : node.wow;
+      if (child == Survey::kNone) {
+        if (depth + 1 > kMaxDepth) return Survey::kNone;
+        if (!whole && !(whole = units.closes())) return Survey::kNone;
+        Survey::Node added;
+        added.parent = key;
+        added.consumed = static_cast<std::uint32_t>(match == Match::Part ? j + 1 : j);
+        added.isWow = match == Match::Wow || *part == kWow;
+        added.stepped = match == Match::Wow;
+        child = static_cast<Survey::Id>(survey_.nodes_.size());
+        survey_.nodes_.push_back(std::move(added));
+        (match == Match::Part ? survey_.nodes_[key].next : survey_.nodes_[key].wow) = child;
+      }
+      key = child;
+      ++depth;
+    }
+  }
+
+  // The lines of one section of key up to the next key line: "#link", and the value `name`
+  // (the last line that reads whole wins).
+  void section(Survey::Id key, std::u16string_view name, std::optional<Value>* value) {
+    std::string_view line;
+    while (lines_.next(line)) {
+      if (line.empty()) continue;
+      if (line[0] == '[') {
+        lines_.putBack();
+        return;
+      }
+      if (line == "#link") survey_.nodes_[key].link = true;
+      if (line[0] != '@' && line[0] != '"') continue;
+      std::u16string valueName;
+      std::size_t pos = 1;
+      if (line[0] == '"' && !unescape(line, pos, '"', valueName)) continue;
+      if (valueName.size() != name.size() || text::upperCase(valueName) != name) continue;
+      skipBlanks(line, pos);
+      if (pos == line.size() || line[pos] != '=') continue;
+      ++pos;
+      skipBlanks(line, pos);
+      Value read;
+      if (parseData(lines_, line, pos, read)) *value = std::move(read);
+    }
+  }
+
+  Lines lines_;
+  const Route& route_;
+  Survey& survey_;
+  bool redirect_ = false;
+};
+
+Source::Source(const std::filesystem::path& file) {
+  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return;
+  }
+  fd_ = fd;
+  left_ = static_cast<std::uint64_t>(info.st_size);
+}
+
+Source::~Source() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+std::size_t Source::read(char* into, std::size_t room) {
+  if (fd_ < 0) return 0;
+  room = static_cast<std::size_t>(std::min<std::uint64_t>(room, left_));
+  while (room > 0) {
+    const ssize_t got = ::read(fd_, into, room);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    left_ -= static_cast<std::uint64_t>(got);
+    return static_cast<std::size_t>(got);
+  }
+  left_ = 0;
+  return 0;
+}
+
+const Value* Survey::linkTarget(Id key) const {
+  return nodes_[key].target ? &*nodes_[key].target : nullptr;
+}
+
+std::vector<std::u16string> Survey::path(Id key, const Route& route) const {
+  std::vector<std::u16string> parts;
+  for (; key != kRoot; key = nodes_[key].parent)
+    parts.emplace_back(nodes_[key].stepped ? kWow : route.parts[nodes_[key].consumed - 1]);
+  std::reverse(parts.begin(), parts.end());
+  return parts;
+}
+
+std::optional<Preamble> preamble(Source& source) {
+  Survey survey;
+  const Route route;
+  if (!Pass(source, route, survey).preamble()) return std::nullopt;
+  return survey.preamble();
+}
+
+Survey survey(Source& source, const Route& route) {
+  Survey survey;
+  Pass pass(source, route, survey);
+  if (pass.preamble()) pass.keys(nullptr, nullptr);
+  return survey;
+}
+
+std::optional<Value> findValue(Source& source, const std::vector<std::u16string>& path,
+                               std::u16string_view name) {
+  Survey survey;
+  const Route route{path, path.size(), false};
+  const std::u16string folded(name);
+  std::optional<Value> value;
+  Pass pass(source, route, survey);
+  if (pass.preamble()) pass.keys(&folded, &value);
+  return value;
+}
+
+std::vector<std::u16string> components(std::u16string_view path) {
+  std::vector<std::u16string> parts;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = std::min(path.find(u'\\', start), path.size());
+    if (end > start) parts.push_back(text::upperCase(path.substr(start, end - start)));
+    start = end + 1;
+  }
+  return parts;
 }
 
 }  // namespace platform::posix::hive

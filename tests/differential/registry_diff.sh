@@ -3,12 +3,18 @@
 # prefix; then ReadRegString reads them through Wine's own registry functions (the oracle) and
 # through our reading of the hive files (registry_diff), and the two must agree.
 #
-#   registry_diff.sh REGISTRY_ORACLE.EXE REGISTRY_DIFF WORK_DIR
+#   registry_diff.sh REGISTRY_ORACLE.EXE REGISTRY_DIFF WORK_DIR [REGISTRY_ORACLE32.EXE|-]
+#
+# The 64-bit oracle asks for the 32-bit view (KEY_WOW64_32KEY); the 32-bit oracle is a 32-bit
+# program, as the game is, and also answers the queries where the two differ (classes shared
+# between the views). Without a 32-bit oracle or a Wine that runs it, those queries are skipped,
+# saying so.
 set -euo pipefail
 trap 'echo "registry_diff.sh: line $LINENO failed: $BASH_COMMAND" >&2' ERR
 oracle=$1
 reader=$2
 work=$3
+oracle32=${4:--}
 
 rm -rf "$work"
 mkdir -p "$work"
@@ -51,12 +57,22 @@ add32 /v Both /t REG_SZ /d 'thirty-two'
 wine reg add "$gunship" /v Both /t REG_SZ /d 'sixty-four' /f >/dev/null
 wine reg add 'HKLM\Software\Hasbro Interactive\Only64' /v Path /t REG_SZ /d 'C:\64' /f >/dev/null
 wine reg add 'HKCU\Software\Kestrun Test' /v Name /t REG_SZ /d ' user value ' /f >/dev/null
+wine reg add 'HKU\.Default\Software\Kestrun Test' /v Name /t REG_SZ /d 'default user' /f >/dev/null
+# Sizes count cp1252 bytes: 253 letters and é fit a 255-byte buffer with their NUL, 254 do not.
+add32 /v E253 /t REG_SZ /d "${a254:1}é"
+add32 /v E254 /t REG_SZ /d "${a254}é"
+# Classes: one stored below Classes\Wow6432Node (the 32-bit view's own), one shared 64-bit key,
+# one 64-bit key below CLSID, which has its 32-bit counterpart.
+wine reg add 'HKLM\Software\Classes\Wow6432Node\Kestrun32' /reg:64 /ve /d 'thirty-two class' /f >/dev/null
+wine reg add 'HKLM\Software\Classes\GunshipFile' /reg:64 /ve /d 'shared class' /f >/dev/null
+wine reg add 'HKLM\Software\Classes\CLSID\{6A1F7B9E-0000-4B1D-9D3E-6B6573747275}' /reg:64 \
+  /ve /d 'sixty-four class' /f >/dev/null
 
 queries="$work/queries.txt"
 g='HKEY_LOCAL_MACHINE\Software\Hasbro Interactive\Gunship!'
 {
-  for v in Path Empty One Len254 Len255 Blanks Slashes Quotes Tabs Accent Euro Dword Zero \
-           Binary Expand Multi Both Missing; do
+  for v in Path Empty One Len254 Len255 E253 E254 Blanks Slashes Quotes Tabs Accent Euro Dword \
+           Zero Binary Expand Multi Both Missing; do
     printf '%s\t%s\n' "$g" "$v"
   done
   printf '%s\t\n' "$g"                                          # the default value
@@ -72,10 +88,41 @@ g='HKEY_LOCAL_MACHINE\Software\Hasbro Interactive\Gunship!'
   printf '%s\t%s\n' 'HKEY_LOCAL_MACHINE\Software\Hasbro Interactive\Gunship!\' Path
   printf '%s\t%s\n' 'HKEY_NOWHERE\Software' Path
   printf '%s\t%s\n' 'hkey_local_machine\Software\Hasbro Interactive\Gunship!' Path
+  printf '%s\t%s\n' 'HKEY_USERS\S-1-5-21-0-0-0-1000\Software\Kestrun Test' Name
+  printf '%s\t%s\n' 'HKEY_USERS\.Default\Software\Kestrun Test' Name
+  printf '%s\t%s\n' 'HKEY_USERS\\.Default\Software\Kestrun Test' Name
+  printf '%s\t\n' 'HKEY_CLASSES_ROOT\Kestrun32'
+  printf '%s\t\n' 'HKEY_CLASSES_ROOT\\Kestrun32'                  # one backslash skipped
+  printf '%s\t\n' 'HKEY_CLASSES_ROOT\\\Kestrun32'
+  printf '%s\t\n' 'HKEY_LOCAL_MACHINE\Software\Classes\Kestrun32'
 } >"$queries"
+# What only a 32-bit program sees as Windows does: classes shared between the views.
+queries32="$work/queries32.txt"
+{
+  cat "$queries"
+  printf '%s\t\n' 'HKEY_CLASSES_ROOT\GunshipFile'
+  printf '%s\t\n' 'HKEY_CLASSES_ROOT\\GunshipFile'
+  printf '%s\t\n' 'HKEY_LOCAL_MACHINE\Software\Classes\GunshipFile'
+  printf '%s\t\n' 'HKEY_CLASSES_ROOT\CLSID\{6A1F7B9E-0000-4B1D-9D3E-6B6573747275}'
+  printf '%s\t\n' 'HKEY_LOCAL_MACHINE\Software\Classes\CLSID\{6A1F7B9E-0000-4B1D-9D3E-6B6573747275}'
+} >"$queries32"
 
 wine "$oracle" "$(winpath "$queries")" "$(winpath "$work/windows.txt")"
-# Wine writes the hives when its server ends: only then are the files what the oracle read.
+with32=
+if [ "$oracle32" = - ]; then
+  echo "registry_diff.sh: no 32-bit oracle (i686-w64-mingw32-g++): the 32-bit queries are skipped"
+elif ! wine "$oracle32" --probe >/dev/null 2>&1; then
+  echo "registry_diff.sh: this Wine runs no 32-bit program (wine32): the 32-bit queries are skipped"
+else
+  wine "$oracle32" "$(winpath "$queries32")" "$(winpath "$work/windows32.txt")"
+  with32=1
+fi
+# Wine writes the hives when its server ends: only then are the files what the oracles read.
 wineserver -k || true
 wineserver -w || true
+echo "== the 64-bit oracle (KEY_WOW64_32KEY)"
 "$reader" "$queries" "$work/windows.txt"
+if [ -n "$with32" ]; then
+  echo "== the 32-bit oracle"
+  "$reader" "$queries32" "$work/windows32.txt"
+fi

@@ -3,6 +3,7 @@
 // sees the registry.
 //
 //   registry_oracle QUERIES RESULTS
+//   registry_oracle --probe           exits 0: says whether Wine runs this build (32-bit or not)
 //
 // QUERIES has one query a line: the key's full path, a tab, the value's name. RESULTS gets one
 // string (Batch.h) a query: the text ReadRegString gave, as UTF-8 (the A functions hand back the
@@ -93,6 +94,7 @@ std::string toUtf8(const std::string& codePage) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--probe") return 0;  // can this Wine run us at all?
   std::string queries;
   if (argc != 3 || !differential::readFile(argv[1], queries)) {
     std::fprintf(stderr, "usage: registry_oracle QUERIES RESULTS\n");

@@ -71,21 +71,26 @@ TEST_F(RegistryView, ReadsThe32BitViewAsTheSystemStoresItAndCopiesOnlyWhatFits) 
     const char* name;
     std::uint32_t size;
     std::int32_t status;
-    std::string data;  // the buffer afterwards, filled with '#' before
-  } cases[] = {{"Path", 255, kErrorSuccess, "C:\\Games\\Gunship!\0"s},
-               {"Path", 17, kErrorMoreData, std::string(17, '#')},
-               {"Missing", 255, kErrorFileNotFound, std::string(255, '#')},
-               {"Bare", 255, kErrorSuccess, std::string(direct, directSize)},
-               {"Accented", 255, kErrorSuccess, "C:\\Jeux\\\xC3\xA9t\xC3\xA9\0"s}};
+    std::uint32_t sizeAfter;  // counted in the ANSI code page
+    std::string data;         // the buffer's start afterwards; '#' fills the rest
+  } cases[] = {{"Path", 255, kErrorSuccess, 18, "C:\\Games\\Gunship!\0"s},
+               {"Path", 17, kErrorMoreData, 18, ""},
+               {"Missing", 255, kErrorFileNotFound, 255, ""},
+               // Stored without its NUL: the system's own answer, with the NUL it writes after.
+               {"Bare", 255, kErrorSuccess, static_cast<std::uint32_t>(directSize),
+                std::string(direct, directSize + 1)},
+               {"Accented", 255, kErrorSuccess, 12, "C:\\Jeux\\\xC3\xA9t\xC3\xA9\0"s}};
   for (const auto& c : cases) {
     if (c.name == "Accented"s && !ansiHasEAcute()) continue;
     RegKey key = 0;
     ASSERT_EQ(regOpenKeyEx(0x80000002u, kTestKey, 0, kKeyRead, &key), kErrorSuccess);
-    std::string data(c.size, '#');
+    std::string data(c.size * kTextBytesPerAnsiByte, '#');
     std::uint32_t size = c.size;
     auto* bytes = reinterpret_cast<std::uint8_t*>(data.data());
     EXPECT_EQ(regQueryValueEx(key, c.name, nullptr, nullptr, bytes, &size), c.status) << c.name;
-    EXPECT_EQ(c.status == kErrorSuccess ? data.substr(0, size) : data, c.data) << c.name;
+    EXPECT_EQ(size, c.sizeAfter) << c.name;
+    EXPECT_EQ(data.substr(0, c.data.size()), c.data) << c.name;
+    EXPECT_EQ(data.find_first_not_of('#', c.data.size()), std::string::npos) << c.name;
     EXPECT_EQ(regCloseKey(key), kErrorSuccess);
     EXPECT_EQ(regCloseKey(key), kErrorInvalidHandle) << "closed twice";
   }

@@ -140,6 +140,7 @@ class PathUnits {
     }
     return c == '\\' ? escaped(line_, pos_) : c;
   }
+  std::size_t pos() const { return pos_; }
   // Whether the line closes: ']' passed already, or still to come behind pos.
   bool closes() const { return closed_ || hive::closes(line_, pos_); }
 
@@ -208,8 +209,9 @@ class Lines {
     }
   }
 
-  // The next line that begins with '[' (a key line), the lines before it skipped unread.
-  bool nextHeader(std::string_view& line) {
+  // The next line that begins with '[' (a key line), the lines before it skipped unread, and
+  // so are key lines that begin with `skip`.
+  bool nextHeader(std::string_view& line, std::string_view skip) {
     std::size_t from = pos_;
     bool atLineStart = true;  // whether data_[from] begins a line
     for (;;) {
@@ -220,6 +222,11 @@ class Lines {
         const auto* bracket = static_cast<const char*>(std::memchr(at, '[', end - at));
         if (!bracket) break;
         if (bracket == begin + from ? atLineStart : bracket[-1] == '\n') {
+          if (!skip.empty() && static_cast<std::size_t>(end - bracket) > skip.size() &&
+              std::memcmp(bracket, skip.data(), skip.size()) == 0) {
+            at = bracket + skip.size();
+            continue;
+          }
           pos_ = static_cast<std::size_t>(bracket - begin);
           return next(line);
         }
@@ -395,7 +402,7 @@ class Pass {
     redirect_ = route_.view32 && survey_.preamble_.win64;
     survey_.nodes_.assign(1, Survey::Node{});
     std::string_view line;
-    while (lines_.nextHeader(line)) {
+    while (lines_.nextHeader(line, skip_)) {
       const Survey::Id key = place(line);
       if (key == Survey::kNone) continue;
       if (valueName) {
@@ -423,6 +430,12 @@ class Pass {
       const bool wow = redirect_ && j >= route_.fixed && !node.isWow && (!part || *part != kWow);
       const Match match = matchComponent(units, part, wow);
       if (match == Match::End) return key;
+      if (match == Match::None) {
+        // Any line that begins with the same bytes leaves the route at the same unit: Wine
+        // writes keys sorted, so most of the lines that follow are skipped by this prefix alone.
+        skip_.assign(line.substr(0, units.pos()));
+        return Survey::kNone;
+      }
       if (match != Match::Part && match != Match::Wow) return Survey::kNone;
       Survey::Id child = match == Match::Part ? node.next : node.wow;
       if (child == Survey::kNone) {
@@ -471,6 +484,7 @@ class Pass {
   const Route& route_;
   Survey& survey_;
   bool redirect_ = false;
+  std::string skip_;  // the start of the last key line that left the route
 };
 
 Source::Source(const std::filesystem::path& file) {

@@ -76,31 +76,35 @@ std::int32_t regQueryValueEx(RegKey key, const char* valueName, std::uint32_t* r
   const win32::AnsiArg ansiName(valueName);
 
   // Read the whole value into a buffer of our own, so the caller's data is written only when it
-  // all fits, in the program's text. The buffer is at least as large as the caller's: the system
-  // adds a NUL to string data stored without one where the buffer has room for it.
+  // all fits. The system counts and fits the data as it hands it to an A function, in the ANSI
+  // code page; the caller gets program text, which the contract gives room for.
   DWORD valueType = REG_NONE;
   std::vector<BYTE> bytes;
+  DWORD needed = 0;
   LONG status;
   do {
-    DWORD needed = 0;
+    needed = 0;
     status = RegQueryValueExA(hkey, ansiName.get(), nullptr, &valueType, nullptr, &needed);
     if (status != ERROR_SUCCESS) return status;
-    if (data != nullptr && *size > needed) needed = *size;
     bytes.resize(needed);
     status = RegQueryValueExA(hkey, ansiName.get(), nullptr, &valueType, bytes.data(), &needed);
-    if (status == ERROR_SUCCESS) bytes.resize(needed);
   } while (status == ERROR_MORE_DATA);  // the value grew between the two calls
   if (status != ERROR_SUCCESS) return status;
-
-  std::string text(bytes.begin(), bytes.end());
-  if (isText(valueType)) text = win32::fromAnsi(text);
+  bytes.resize(needed);
 
   if (type != nullptr) *type = valueType;
   if (size == nullptr) return kErrorSuccess;
   const auto available = *size;
-  *size = static_cast<std::uint32_t>(text.size());
+  *size = needed;
   if (data == nullptr) return kErrorSuccess;
-  if (text.size() > available) return kErrorMoreData;
+  if (needed > available) return kErrorMoreData;
+  std::string text(bytes.begin(), bytes.end());
+  if (isText(valueType)) {
+    text = win32::fromAnsi(text);
+    // String data shorter than the buffer that does not end in NUL gets one after it, not
+    // counted, as the system writes it for an A caller.
+    if (needed < available && (text.empty() || text.back() != '\0')) text.push_back('\0');
+  }
   text.copy(reinterpret_cast<char*>(data), text.size());
   return kErrorSuccess;
 }

@@ -73,7 +73,9 @@ awk -v runs="$runs" -v hive="$hive_bytes" '
   }
   END {
     if (hive) {
-      if (failed || n["kestrun"] == 0 || n["big"] == 0) { printf "%d runs failed: no figures\n", failed; exit 1 }
+      # A busy machine sometimes fails a start (no display yet): the medians of the rest stand.
+      if (failed > runs / 4 || n["kestrun"] == 0 || n["big"] == 0) { printf "%d runs failed: no figures\n", failed; exit 1 }
+      if (failed) printf "failed runs:    %d, left out\n", failed
       for (p in n) {
         delete t; delete r
         for (i = 1; i <= n[p]; i++) { t[i] = ms[p, i]; r[i] = rss[p, i] }

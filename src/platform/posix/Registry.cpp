@@ -10,10 +10,10 @@
 //   HKEY_CURRENT_CONFIG  system.reg, System\CurrentControlSet\Hardware Profiles\Current
 //
 // Nothing is kept between calls. An open walks the subkey through one pass over the hive (one
-// more for each symbolic link it follows into another place), and the key it opens holds only
-// where it was found: the file and the key's stored path. A query reads the value with one
-// more pass. So every call sees the files as they are then, and what a call holds is bounded by
-// its answer, never by the hive's size (Hive.h).
+// more for each symbolic link it follows, and for a shared class reached through one), and the
+// key it opens holds only where it was found: the file and the key's stored path. A query
+// reads the value with one more pass. So every call sees the files as they are then, and what a
+// call holds is bounded by its answer, never by the hive's size (Hive.h).
 //
 // The 32-bit view of a win64 prefix, as Wine's own registry gives it to a 32-bit program:
 // before each component of a subkey, and after the last, a key that has a child Wow6432Node

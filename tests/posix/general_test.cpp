@@ -18,6 +18,8 @@ std::string read(std::string path, std::string value) {
 }
 
 TEST(ReadRegString, ReadsValuesAsTheStartUpSeesThem) {
+  std::string euros, euro254;  // 254 euro signs: 3 bytes each in UTF-8, 1 in cp1252
+  for (int i = 0; i < 254; ++i) euros += "\\x20ac", euro254 += "\xe2\x82\xac";
   testing_support::WinePrefix prefix;
   prefix.writeHive(
       "system.reg",
@@ -26,8 +28,9 @@ TEST(ReadRegString, ReadsValuesAsTheStartUpSeesThem) {
           "[] 0\n\"RootValue\"=\"root\"\n[Software\\\\Hasbro Interactive\\\\Gunship!] 0\n"
           "\"Path\"=\"C:\\\\Games\\\\Gunship!\"\n[Values] 0\n\"Blanks\"=\"  C:\\\\Gunship!  \"\n"
           "\"Empty\"=\"\"\n\"Tab\"=\"\\tC:\\\\G\\t\"\n\"Len254\"=\"" +
-          std::string(254, 'a') + "\"\n\"Len255\"=\"" + std::string(255, 'a') +
-          "\"\n\"RawShort\"=hex(1):" + utf16Hex("  C:\\G  ") +
+          std::string(254, 'a') + "\"\n\"Len255\"=\"" + std::string(255, 'a') + "\"\n\"E253\"=\"" +
+          std::string(253, 'e') + "\\xe9\"\n\"E254\"=\"" + std::string(254, 'e') +
+          "\\xe9\"\n\"Euros\"=\"" + euros + "\"\n\"RawShort\"=hex(1):" + utf16Hex("  C:\\G  ") +
           "\n\"Raw255\"=hex(1):" + utf16Hex("  " + std::string(251, 'r') + "  ") +
           "\n\"Dword\"=dword:00000031\n\"Multi\"=str(7):\"first\\0second\\0\"\n"));
   RecordingHost host;
@@ -45,6 +48,10 @@ TEST(ReadRegString, ReadsValuesAsTheStartUpSeesThem) {
       {"Tab", "\tC:\\G\t"},
       {"Len254", std::string(254, 'a')},
       {"Len255", "Error"},
+      // The buffer counts cp1252 bytes; the text comes as UTF-8, longer than the 255 counted.
+      {"E253", std::string(253, 'e') + "\xc3\xa9"},
+      {"E254", "Error"},
+      {"Euros", euro254},
       {"RawShort", "C:\\G  "},            // the platform writes a NUL after it
       {"Raw255", std::string(251, 'r')},  // fills the buffer: no NUL, trimmed at both ends
       {"Dword", "1"},

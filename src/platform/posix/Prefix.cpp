@@ -6,7 +6,6 @@
 #include <yaml-cpp/yaml.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -15,6 +14,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/posix/Hive.h"
 #include "platform/posix/Text.h"
 
 namespace platform::posix::prefix {
@@ -107,89 +107,21 @@ std::vector<fs::path> sortedEntries(const fs::path& folder, bool folders, std::s
 
 // ---- Does a hive name the game's key? ----
 
-const std::array<std::u16string, 3> kGameKey = {u"SOFTWARE", u"HASBRO INTERACTIVE", u"GUNSHIP!"};
-const std::array<std::u16string, 4> kGameKey32 = {u"SOFTWARE", u"WOW6432NODE",
-                                                  u"HASBRO INTERACTIVE", u"GUNSHIP!"};
-
-bool isHexDigit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-int hexValue(char c) {
-  return c <= '9' ? c - '0' : text::lowerAscii(c) - 'a' + 10;
-}
-
-// Reads the next component of a key line's path from pos into component (upper case, as Wine
-// compares names), unescaping as Wine writes names. Returns false at the path's closing bracket
-// or the line's end.
-bool nextComponent(std::string_view line, std::size_t& pos, std::u16string& component) {
-  component.clear();
-  bool any = false;
-  while (pos < line.size()) {
-    char c = line[pos++];
-    char16_t unit = static_cast<unsigned char>(c);
-    if (c == ']') {
-      pos = line.size();
-      return any;
-    }
-    if (c == '\\' && pos < line.size()) {
-      c = line[pos++];
-      if (c == '\\') {
-        if (any) return true;  // a separator; empty components do not count
-        continue;
-      }
-      if (c == 'x') {
-        unit = 0;
-        for (int digits = 0; digits < 4 && pos < line.size() && isHexDigit(line[pos]); ++digits)
-          unit = static_cast<char16_t>(unit * 16 + hexValue(line[pos++]));
-      } else if (c >= '0' && c <= '7') {
-        unit = static_cast<char16_t>(c - '0');
-        for (int digits = 1;
-             digits < 3 && pos < line.size() && line[pos] >= '0' && line[pos] <= '7'; ++digits)
-          unit = static_cast<char16_t>(unit * 8 + (line[pos++] - '0'));
-      } else {
-        static constexpr std::string_view kLetters = "abtnvfre", kControls = "\a\b\t\n\v\f\r\x1b";
-        const std::size_t letter = kLetters.find(c);
-        unit = static_cast<unsigned char>(letter == std::string_view::npos ? c : kControls[letter]);
-      }
-    }
-    component.push_back(text::upperUnit(unit));
-    any = true;
-  }
-  return any;
-}
-
-// Whether the key line's path is key or lies below it.
-template <std::size_t N>
-bool pathStartsWith(std::string_view line, const std::array<std::u16string, N>& key) {
-  std::size_t pos = 1;  // after '['
-  std::u16string component;
-  for (const std::u16string& expected : key) {
-    if (!nextComponent(line, pos, component) || component != expected) return false;
-  }
-  return true;
-}
-
+// One pass of the registry reader along the game's key, allowed to step into Wow6432Node (the
+// 32-bit view) and to take the plain path (the 64-bit one): the key is there when some key the
+// pass found lies at the end of the path in either view. The pass keeps only the keys on the way.
 bool hiveNamesGameKey(const fs::path& file) {
-  // Read whole (a few megabytes) and walked line by line in place.
-  if (!isRegularFile(file)) return false;
-  std::ifstream in(file, std::ios::binary | std::ios::ate);
-  if (!in) return false;
-  std::string hive(static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0)), '\0');
-  in.seekg(0);
-  in.read(hive.data(), static_cast<std::streamsize>(hive.size()));
-  hive.resize(static_cast<std::size_t>(in.gcount()));  // as it stands, should it have shrunk
-  const std::string_view text = hive;
-  std::size_t end = std::min(text.find('\n'), text.size());
-  std::string_view first = text.substr(0, end);
-  if (first.ends_with('\r')) first.remove_suffix(1);
-  if (first != "WINE REGISTRY Version 2") return false;
-  // Key lines only: "[path] seconds". Values and comments are passed over at their first byte.
-  for (std::size_t start = end + 1; start < text.size(); start = end + 1) {
-    end = std::min(text.find('\n', start), text.size());
-    if (text[start] != '[') continue;
-    const std::string_view line = text.substr(start, end - start);
-    if (pathStartsWith(line, kGameKey) || pathStartsWith(line, kGameKey32)) return true;
+  hive::Source source(file);
+  const hive::Route route{{u"SOFTWARE", u"HASBRO INTERACTIVE", u"GUNSHIP!"}, 0, true};
+  const hive::Survey found = hive::survey(source, route);
+  if (!found.isHive()) return false;
+  std::vector<hive::Survey::Id> keys{hive::Survey::kRoot};
+  while (!keys.empty()) {
+    const hive::Survey::Id key = keys.back();
+    keys.pop_back();
+    if (found.consumed(key) == route.parts.size()) return true;
+    for (const hive::Survey::Id child : {found.next(key), found.wow(key)})
+      if (child != hive::Survey::kNone) keys.push_back(child);
   }
   return false;
 }

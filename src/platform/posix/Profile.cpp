@@ -497,8 +497,12 @@ int writePrivateProfileString(const char* section, const char* key, const char* 
 
   try {
     const std::filesystem::path path = posix::hostPath(file);
-    // Each new attempt follows the path afresh: another writer replaced the file meanwhile.
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    // Each new attempt follows the path afresh: another writer replaced the file meanwhile, so
+    // every lost attempt is another writer's finished write. The lock is not fair between
+    // writers of one path (the winner re-opens the new file before a waiter wakes), so a writer
+    // may lose as many times in a row as another has writes to make: the bound only stops a
+    // path that something replaces without end.
+    for (int attempt = 0; attempt < 100'000; ++attempt) {
       const std::filesystem::path target = posix::finalTarget(path);
       if (target.empty()) return 0;
       const auto outcome = posix::writeOnce(target, {section, key, value});

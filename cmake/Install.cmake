@@ -1,5 +1,9 @@
 # Installing Kestrun and packaging it as a Debian package:
 #   cmake --install build --prefix /usr      or      (cd build && cpack -G DEB)
+# The Windows build installs and packs through WindowsRelease.cmake.
+if(WIN32)
+  return()
+endif()
 include(GNUInstallDirs)
 
 install(TARGETS kestrun RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -90,6 +90,39 @@ TEST_F(WindowTest, SizesComeFromTwipsAtTheScreensResolution) {
                          MulDiv(3495, dpiX, 1440)}));
 }
 
+TEST_F(WindowTest, ADpiChangeLaysTheWindowOutAgainAtTheSuggestedPlace) {
+  const int dpi = toolkit.dpi() == 192 ? 144 : 192;
+  // Windows suggests where the window goes; its size still comes from the twips.
+  RECT suggested{50, 60, 50 + 999, 60 + 999};
+  SendMessageW(toolkit.window(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+               reinterpret_cast<LPARAM>(&suggested));
+  RECT window{}, client{}, box{};
+  GetWindowRect(toolkit.window(), &window);
+  GetClientRect(toolkit.window(), &client);
+  GetWindowRect(hwnd(text2), &box);
+  MapWindowPoints(nullptr, toolkit.window(), reinterpret_cast<POINT*>(&box), 2);
+  LOGFONTW font{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(hwnd(check), WM_GETFONT, 0, 0)), sizeof font,
+             &font);
+  const auto px = [dpi](int twips) { return static_cast<LONG>(MulDiv(twips, dpi, 1440)); };
+  EXPECT_EQ((std::vector<LONG>{window.left, window.top, client.right, client.bottom, box.left,
+                               box.top, box.right - box.left, font.lfHeight}),
+            (std::vector<LONG>{50, 60, px(4335), px(3735), px(600), px(720), px(3495),
+                               -MulDiv(8, dpi, 72)}));
+}
+
+TEST_F(WindowTest, ACaptionThatCannotFitShowsWholeInItsToolTip) {
+  const std::string longName = "Mil Mi-28N Night Havoc Flight Model";
+  const std::string tips[] = {toolkit.toolTipOf(*models[0]), toolkit.toolTipOf(*command1)};
+  EXPECT_EQ(tips[0] + tips[1], "") << "captions that fit have no tool tip";
+  models[0]->setCaption(longName);
+  labels[0]->setCaption("Currently in force");
+  EXPECT_EQ(toolkit.toolTipOf(*models[0]), longName);
+  EXPECT_EQ(toolkit.toolTipOf(*labels[0]), "Currently in force");
+  models[0]->setCaption("Tiger Flight Model");
+  EXPECT_EQ(toolkit.toolTipOf(*models[0]), "") << "the tool tip goes when the caption fits";
+}
+
 TEST_F(WindowTest, CaptionsTextsAndStatesReadBack) {
   EXPECT_FALSE(IsWindowVisible(toolkit.window()));
   EXPECT_EQ(text(toolkit.window()), L"Kestrun");

@@ -26,6 +26,16 @@ constexpr int kTwipsPerInch = 1440;
 // Control ids start above IDOK and IDCANCEL, so Enter and Esc never press a control by those
 // ids (Enter presses the focused push button, DM_GETDEFID below).
 constexpr int kFirstControlId = 100;
+// The dialog font's size; its pixels follow the DPI.
+constexpr int kFontPoints = 8;
+// Twips of a control's width that its caption cannot use: the selection mark and its gap, a push
+// button's edges. kNoCaptionTip: the control's caption never gets a tool tip.
+constexpr int kMarkMargin = 255;
+constexpr int kButtonMargin = 150;
+constexpr int kNoCaptionTip = -1;
+// Sent before WM_DPICHANGED to ask for the window's size at the new DPI (Windows 10 1703).
+constexpr UINT kGetDpiScaledSize = 0x02E4;
+constexpr UINT kDpiChanged = 0x02E0;
 
 // The toolkit whose window the binding's message boxes belong to and whose end ends the program.
 Win32Toolkit* activeToolkit = nullptr;
@@ -35,6 +45,45 @@ std::string windowText(HWND hwnd) {
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
   text.resize(static_cast<std::size_t>(GetWindowTextW(hwnd, text.data(), length + 1)));
   return fromWide(text);
+}
+
+// The DPI functions of Windows 10 1607 and later, looked up so the program still starts on
+// Windows 7 and 8, where the system DPI of the screen is the only one.
+template <class Function>
+Function user32Function(const char* name) {
+  HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  FARPROC found = user32 != nullptr ? GetProcAddress(user32, name) : nullptr;
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
+}
+
+int windowDpi(HWND hwnd) {
+  static const auto getDpiForWindow = user32Function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+  if (getDpiForWindow != nullptr) {
+    if (const UINT dpi = getDpiForWindow(hwnd); dpi != 0) return static_cast<int>(dpi);
+  }
+  int dpi = 0;
+  if (HDC dc = GetDC(hwnd)) {
+    dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(hwnd, dc);
+  }
+  return dpi > 0 ? dpi : 96;
+}
+
+// The system's dialog font (MS Shell Dlg) at its 8 points for this DPI.
+HFONT dialogFont(int dpi) {
+  LOGFONTW font{};
+  GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
+  font.lfHeight = -MulDiv(kFontPoints, dpi, 72);
+  font.lfWidth = 0;
+  return CreateFontIndirectW(&font);
+}
+
+// What a caption shows: "&&" is one ampersand.
+std::wstring shownText(const std::string& caption) {
+  std::wstring text = toWide(caption);
+  for (std::size_t at = text.find(L"&&"); at != std::wstring::npos; at = text.find(L"&&", at + 1))
+    text.erase(at, 1);
+  return text;
 }
 
 }  // namespace
@@ -58,6 +107,7 @@ class Win32Control : public virtual Control {
   std::string caption() const override { return windowText(hwnd_); }
   void setCaption(const std::string& caption) override {
     SetWindowTextW(hwnd_, toWide(caption).c_str());
+    if (auto* toolkit = owner()) toolkit->fitCaption(*this);
   }
   void click() override {
     if (enabled() && visible()) SendMessageW(hwnd_, BM_CLICK, 0, 0);
@@ -71,6 +121,17 @@ class Win32Control : public virtual Control {
   }
   // An EN_CHANGE from the control.
   virtual void changed() {}
+
+  // Where the control sits in the window's client area, in twips, and how much of its width its
+  // caption cannot use (kNoCaptionTip: none of its captions gets a tool tip).
+  Twips place{};
+  int captionMargin = kNoCaptionTip;
+
+ protected:
+  // The toolkit whose window holds the control (nullptr while the window is being taken down).
+  Win32Toolkit* owner() const {
+    return reinterpret_cast<Win32Toolkit*>(GetWindowLongPtrW(GetParent(hwnd_), GWLP_USERDATA));
+  }
 
  private:
   HWND hwnd_;
@@ -206,12 +267,16 @@ Win32Toolkit::Win32Toolkit() {
   windowClass.cbSize = sizeof windowClass;
   windowClass.lpfnWndProc = &Win32Toolkit::windowProc;
   windowClass.hInstance = GetModuleHandleW(nullptr);
-  windowClass.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+  // The program's icon is its resource 1; a program without one gets the system's.
+  windowClass.hIcon = LoadIconW(windowClass.hInstance, MAKEINTRESOURCEW(1));
+  if (windowClass.hIcon == nullptr)
+    windowClass.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
   windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = kWindowClass;
   RegisterClassExW(&windowClass);  // fails harmlessly when a second toolkit registers it again
-  font_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  INITCOMMONCONTROLSEX common{sizeof common, ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&common);  // the tool tips
 }
 
 Win32Toolkit::~Win32Toolkit() {
@@ -223,13 +288,14 @@ Win32Toolkit::~Win32Toolkit() {
   }
   controls_.clear();
   if (comReady_) CoUninitialize();
+  if (font_ != nullptr) DeleteObject(font_);
 }
 
 int Win32Toolkit::pixelsX(int twips) const {
-  return MulDiv(twips, dpiX_, kTwipsPerInch);
+  return MulDiv(twips, dpi_, kTwipsPerInch);
 }
 int Win32Toolkit::pixelsY(int twips) const {
-  return MulDiv(twips, dpiY_, kTwipsPerInch);
+  return MulDiv(twips, dpi_, kTwipsPerInch);
 }
 
 HWND Win32Toolkit::handleOf(const Control& control) {
@@ -237,20 +303,95 @@ HWND Win32Toolkit::handleOf(const Control& control) {
   return own != nullptr ? own->hwnd() : nullptr;
 }
 
+std::string Win32Toolkit::toolTipOf(const Control& control) const {
+  TOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = window_;
+  tool.uId = reinterpret_cast<UINT_PTR>(handleOf(control));
+  if (toolTips_ == nullptr ||
+      !SendMessageW(toolTips_, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool)))
+    return {};
+  std::wstring text(1024, L'\0');  // the longest tool tip text the control keeps
+  tool.lpszText = text.data();
+  SendMessageW(toolTips_, TTM_GETTEXTW, text.size(), reinterpret_cast<LPARAM>(&tool));
+  text.resize(wcslen(text.c_str()));
+  return fromWide(text);
+}
+
 void Win32Toolkit::createWindow(const std::string& title, int clientWidth, int clientHeight) {
+  clientWidth_ = clientWidth;
+  clientHeight_ = clientHeight;
   window_ = CreateWindowExW(0, kWindowClass, toWide(title).c_str(), kWindowStyle, CW_USEDEFAULT,
                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
                             GetModuleHandleW(nullptr), this);
   if (window_ == nullptr) return;
-  if (HDC dc = GetDC(window_)) {
-    dpiX_ = GetDeviceCaps(dc, LOGPIXELSX);
-    dpiY_ = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(window_, dc);
+  toolTips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                              WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                              CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr,
+                              GetModuleHandleW(nullptr), nullptr);
+  RECT at{};
+  GetWindowRect(window_, &at);
+  changeDpi(windowDpi(window_), {at.left, at.top});
+}
+
+SIZE Win32Toolkit::windowSize(int dpi) const {
+  RECT frame{0, 0, MulDiv(clientWidth_, dpi, kTwipsPerInch),
+             MulDiv(clientHeight_, dpi, kTwipsPerInch)};
+  static const auto adjustForDpi =
+      user32Function<BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+  if (adjustForDpi != nullptr)
+    adjustForDpi(&frame, kWindowStyle, FALSE, 0, static_cast<UINT>(dpi));
+  else
+    AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
+  return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+void Win32Toolkit::changeDpi(int dpi, POINT topLeft) {
+  dpi_ = dpi;
+  HFONT old = font_;
+  font_ = dialogFont(dpi_);
+  SIZE size = windowSize(dpi_);
+  SetWindowPos(window_, nullptr, topLeft.x, topLeft.y, size.cx, size.cy,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  // Where the frame did not follow the DPI as AdjustWindowRectExForDpi said (a system without
+  // per-monitor frames), the client area decides: the window grows or shrinks by the difference.
+  RECT client{};
+  GetClientRect(window_, &client);
+  const int missingX = pixelsX(clientWidth_) - client.right;
+  const int missingY = pixelsY(clientHeight_) - client.bottom;
+  if (missingX != 0 || missingY != 0)
+    SetWindowPos(window_, nullptr, 0, 0, size.cx + missingX, size.cy + missingY,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  for (const auto& control : controls_) {
+    const Twips& place = control->place;
+    SetWindowPos(control->hwnd(), nullptr, pixelsX(place.left), pixelsY(place.top),
+                 pixelsX(place.width), pixelsY(place.height), SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(control->hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+    fitCaption(*control);
   }
-  RECT frame{0, 0, pixelsX(clientWidth), pixelsY(clientHeight)};
-  AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
-  SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (old != nullptr) DeleteObject(old);
+}
+
+void Win32Toolkit::fitCaption(const Win32Control& control) {
+  if (toolTips_ == nullptr || control.captionMargin == kNoCaptionTip) return;
+  std::wstring shown = shownText(control.caption());
+  SIZE extent{};
+  if (HDC dc = GetDC(control.hwnd())) {
+    HGDIOBJ previous = SelectObject(dc, font_);
+    GetTextExtentPoint32W(dc, shown.c_str(), static_cast<int>(shown.size()), &extent);
+    SelectObject(dc, previous);
+    ReleaseDC(control.hwnd(), dc);
+  }
+  TOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = window_;
+  tool.uId = reinterpret_cast<UINT_PTR>(control.hwnd());
+  SendMessageW(toolTips_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  if (extent.cx > pixelsX(control.place.width - control.captionMargin)) {
+    tool.lpszText = shown.data();
+    SendMessageW(toolTips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
 }
 
 HWND Win32Toolkit::createControl(Frame* container, const Twips& at, const wchar_t* className,
@@ -274,20 +415,25 @@ HWND Win32Toolkit::createControl(Frame* container, const Twips& at, const wchar_
       pixelsY(place.top), pixelsX(place.width), pixelsY(place.height), window_,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
   SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  nextPlace_ = place;
   return hwnd;
 }
 
 template <class T, class... Args>
-T& Win32Toolkit::adopt(Args&&... args) {
+T& Win32Toolkit::adopt(int captionMargin, Args&&... args) {
   auto control = std::make_unique<T>(std::forward<Args>(args)...);
   T& made = *control;
+  made.place = nextPlace_;
+  made.captionMargin = captionMargin;
   controls_.push_back(std::move(control));
+  fitCaption(made);
   return made;
 }
 
 Frame& Win32Toolkit::addFrame(const Twips& at, const std::string& caption) {
   HWND hwnd = createControl(nullptr, at, L"BUTTON", BS_GROUPBOX, 0, caption, true);
-  return adopt<Win32Frame>(hwnd, at);
+  // A group box takes no mouse, so it could show no tool tip.
+  return adopt<Win32Frame>(kNoCaptionTip, hwnd, at);
 }
 
 OptionButton& Win32Toolkit::addOptionButton(Frame* container, const Twips& at,
@@ -296,7 +442,8 @@ OptionButton& Win32Toolkit::addOptionButton(Frame* container, const Twips& at,
   const bool showsText = at.width >= 2 * 195;
   HWND hwnd = createControl(container, at, L"BUTTON", BS_AUTORADIOBUTTON | WS_TABSTOP, 0,
                             showsText ? caption : std::string(), false);
-  auto& option = adopt<Win32OptionButton>(*this, hwnd, container, std::move(onClick), showsText);
+  auto& option = adopt<Win32OptionButton>(showsText ? kMarkMargin : kNoCaptionTip, *this, hwnd,
+                                          container, std::move(onClick), showsText);
   option.setCaption(caption);
   return option;
 }
@@ -305,25 +452,26 @@ TextBox& Win32Toolkit::addTextBox(Frame* container, const Twips& at, const std::
   HWND hwnd = createControl(container, at, L"EDIT", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP,
                             WS_EX_CLIENTEDGE, text, false);
   SendMessageW(hwnd, EM_SETLIMITTEXT, 0, 0);  // no limit but the system's
-  return adopt<Win32TextBox>(hwnd, container, Procedure{});
+  return adopt<Win32TextBox>(kNoCaptionTip, hwnd, container, Procedure{});
 }
 
 Label& Win32Toolkit::addLabel(Frame* container, const Twips& at, const std::string& caption) {
-  HWND hwnd = createControl(container, at, L"STATIC", SS_LEFT, 0, caption, false);
-  return adopt<Win32Label>(hwnd, container, Procedure{});
+  // SS_NOTIFY: the label takes the mouse, so its tool tip can show.
+  HWND hwnd = createControl(container, at, L"STATIC", SS_LEFT | SS_NOTIFY, 0, caption, false);
+  return adopt<Win32Label>(0, hwnd, container, Procedure{});
 }
 
 CheckBox& Win32Toolkit::addCheckBox(Frame* container, const Twips& at, const std::string& caption) {
   HWND hwnd =
       createControl(container, at, L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, 0, caption, false);
-  return adopt<Win32CheckBox>(hwnd, container, Procedure{});
+  return adopt<Win32CheckBox>(kMarkMargin, hwnd, container, Procedure{});
 }
 
 CommandButton& Win32Toolkit::addCommandButton(Frame* container, const Twips& at,
                                               const std::string& caption, Procedure onClick) {
   HWND hwnd =
       createControl(container, at, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, caption, false);
-  return adopt<Win32CommandButton>(hwnd, container, std::move(onClick));
+  return adopt<Win32CommandButton>(kButtonMargin, hwnd, container, std::move(onClick));
 }
 
 void Win32Toolkit::nameAfterText(OptionButton& option, const std::string& prefix, TextBox& box) {
@@ -424,6 +572,16 @@ LRESULT CALLBACK Win32Toolkit::windowProc(HWND hwnd, UINT message, WPARAM wParam
       else if (HWND first = GetNextDlgTabItem(hwnd, nullptr, FALSE))
         SetFocus(first);
       return 0;
+    case kGetDpiScaledSize: {
+      // The size at the new DPI comes from the twips, not from scaling the old size.
+      *reinterpret_cast<SIZE*>(lParam) = self->windowSize(LOWORD(wParam));
+      return TRUE;
+    }
+    case kDpiChanged: {
+      const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+      self->changeDpi(HIWORD(wParam), {suggested->left, suggested->top});
+      return 0;
+    }
     case WM_DESTROY:
       self->window_ = nullptr;
       PostQuitMessage(0);

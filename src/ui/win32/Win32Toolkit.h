@@ -7,6 +7,11 @@
 // automatic radio buttons' exclusion all work unaided. WS_GROUP starts a group at the first
 // control of each frame and at every control of the window itself, so a frame's option buttons
 // exclude each other and nothing outside the frame.
+//
+// Places and sizes are twips, turned into pixels at the window's DPI (twips * dpi / 1440), with
+// the dialog font at that DPI. The program is per-monitor DPI aware (its manifest says so): when
+// the window moves to a monitor of another DPI, it lays itself out again from the twips. A caption
+// too wide for its control shows whole in the control's tool tip.
 #pragma once
 
 #include <windows.h>
@@ -47,9 +52,12 @@ class Win32Toolkit : public Toolkit {
   HWND window() const { return window_; }
   // The window handle behind a control this toolkit made.
   static HWND handleOf(const Control& control);
-  // Pixels for twips at the window's resolution: twips * dpi / 1440.
+  // The window's DPI, and pixels for twips at it: twips * dpi / 1440.
+  int dpi() const { return dpi_; }
   int pixelsX(int twips) const;
   int pixelsY(int twips) const;
+  // The tool tip a control shows (empty when its caption fits).
+  std::string toolTipOf(const Control& control) const;
 
   // Closes the window and ends the event loop (the binding's program end).
   void close();
@@ -60,16 +68,27 @@ class Win32Toolkit : public Toolkit {
   static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   HWND createControl(Frame* container, const Twips& at, const wchar_t* className, DWORD style,
                      DWORD exStyle, const std::string& text, bool startsGroup);
+  // Keeps a control made by createControl, with its place and the width its caption cannot use.
   template <class T, class... Args>
-  T& adopt(Args&&... args);
+  T& adopt(int captionMargin, Args&&... args);
   // Clears the other option buttons of the container of selected.
   void clearOthers(const Control* container, const Control* selected);
+  // The outer size of the window whose client area is the window's twips at dpi.
+  SIZE windowSize(int dpi) const;
+  // Takes up a new DPI: the font, the window at its place (its size from the twips), and every
+  // control's place, size and caption fit.
+  void changeDpi(int dpi, POINT topLeft);
+  // Gives a control the tool tip of its whole caption when the caption does not fit.
+  void fitCaption(const Win32Control& control);
 
   HWND window_ = nullptr;
+  HWND toolTips_ = nullptr;
   HFONT font_ = nullptr;
   HWND focus_ = nullptr;  // the control that had the keyboard when the window lost it
-  int dpiX_ = 96;
-  int dpiY_ = 96;
+  int dpi_ = 96;
+  int clientWidth_ = 0;  // twips
+  int clientHeight_ = 0;
+  Twips nextPlace_{};  // the place of the control createControl made last
   const Control* lastContainer_ = nullptr;
   bool anyControl_ = false;
   bool comReady_ = false;

@@ -1,0 +1,129 @@
+// The window at two DPIs, as a player's screen settings make it: the prefix's LogPixels is set,
+// and the layout probe (the real window through the binding, in a process of its own, as DPI is
+// read when a process starts) reports what it made. Every control sits at its twips * dpi / 1440,
+// the client area is 4335 x 3735 twips, the dialog font is 8 points at that DPI, and only a
+// caption that cannot fit has a tool tip, with the whole caption.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "ui/win32/Win32Toolkit.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Probe {
+  int dpi = 0, clientWidth = 0, clientHeight = 0;
+  struct Control {
+    int left, top, width, height, fontHeight;
+    std::string toolTip;
+  };
+  std::vector<Control> controls;
+};
+
+// Sets HKCU\Control Panel\Desktop\LogPixels for the probe's run, then puts the old value back.
+Probe probeAt(DWORD dpi) {
+  HKEY desktop = nullptr;
+  EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0,
+                            KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &desktop, nullptr),
+            ERROR_SUCCESS);
+  DWORD old = 0, size = sizeof old;
+  const bool had = RegQueryValueExW(desktop, L"LogPixels", nullptr, nullptr,
+                                    reinterpret_cast<BYTE*>(&old), &size) == ERROR_SUCCESS;
+  RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
+                 sizeof dpi);
+
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const fs::path folder = fs::path(self).parent_path();
+  const fs::path report = folder / ("layout-" + std::to_string(dpi) + ".txt");
+  std::wstring command =
+      L"\"" + (folder / "kestrun_layout_probe.exe").wstring() + L"\" \"" + report.wstring() + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  DWORD status = 99;
+  if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                     &startup, &process)) {
+    WaitForSingleObject(process.hProcess, 60000);
+    GetExitCodeProcess(process.hProcess, &status);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  if (had)
+    RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old),
+                   sizeof old);
+  else
+    RegDeleteValueW(desktop, L"LogPixels");
+  RegCloseKey(desktop);
+  EXPECT_EQ(status, 0u) << "the layout probe failed";
+
+  Probe probe;
+  std::ifstream in(report);
+  std::string word;
+  in >> word >> probe.dpi >> word >> probe.clientWidth >> probe.clientHeight;
+  for (Probe::Control c; in >> c.left >> c.top >> c.width >> c.height >> c.fontHeight;) {
+    in.ignore(1);
+    std::getline(in, c.toolTip);
+    probe.controls.push_back(c);
+  }
+  return probe;
+}
+
+TEST(DpiLayout, EveryControlAtItsTwipsAndCaptionsFitAt96And144Dpi) {
+  // The window's controls in creation order: their place in the client area, in twips, and the
+  // tool tip each shows with the probe's flight-model names. The window's own captions fit; a
+  // flight model's name of the demo's length may need its tool tip in one font and not in
+  // another (optional: the tool tip is this or none).
+  const struct {
+    const char* name;
+    ui::Twips at;
+    const char* toolTip;
+    bool optional = false;
+  } rows[] = {
+      {"Command1", {120, 3240, 1455, 375}, ""},
+      {"Frame1", {120, 120, 4095, 975}, ""},
+      {"Option1", {240, 360, 255, 255}, ""},
+      {"Text1", {600, 360, 3495, 285}, ""},
+      {"Option2", {240, 720, 255, 255}, ""},
+      {"Text2", {600, 720, 3495, 285}, ""},
+      {"Frame2", {120, 1200, 4095, 1455}, ""},
+      {"optFM0", {360, 1440, 1815, 255}, "Apache Flight Model", true},
+      {"optFM1", {360, 1800, 1815, 255}, "Tiger Flight Model", true},
+      {"optFM2", {360, 2160, 1815, 255}, "Mil Mi-28N Night Havoc Flight Model"},
+      {"lblCurrent0", {2400, 1440, 975, 255}, ""},
+      {"lblCurrent1", {2400, 1800, 975, 255}, ""},
+      {"lblCurrent2", {2400, 2160, 975, 255}, ""},
+      {"Command2", {2760, 2760, 1455, 375}, ""},
+      {"Command3", {2760, 3240, 1455, 375}, ""},
+      {"chkSr", {240, 2760, 1695, 255}, ""},
+  };
+  for (const int dpi : {96, 144}) {
+    SCOPED_TRACE("at " + std::to_string(dpi) + " DPI");
+    const Probe probe = probeAt(static_cast<DWORD>(dpi));
+    const auto px = [dpi](int twips) { return MulDiv(twips, dpi, 1440); };
+    ASSERT_EQ(probe.dpi, dpi) << "the prefix's LogPixels did not reach the program";
+    EXPECT_EQ(probe.clientWidth, px(4335));
+    EXPECT_EQ(probe.clientHeight, px(3735));
+    ASSERT_EQ(probe.controls.size(), std::size(rows));
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+      SCOPED_TRACE(rows[i].name);
+      const auto& got = probe.controls[i];
+      const ui::Twips& at = rows[i].at;
+      EXPECT_EQ((std::vector<int>{got.left, got.top, got.width, got.height, got.fontHeight}),
+                (std::vector<int>{px(at.left), px(at.top), px(at.width), px(at.height),
+                                  -MulDiv(8, dpi, 72)}));
+      if (!rows[i].optional || !got.toolTip.empty()) {
+        EXPECT_EQ(got.toolTip, rows[i].toolTip);
+      }
+    }
+  }
+}
+
+}  // namespace

@@ -328,6 +328,20 @@ TEST_F(WindowTest, AnErrorInAProcedureIsReportedOnceAndEndsTheProgram) {
 
 // ---- The binding's own host: message boxes on the screen and the program's end ----------------
 
+// Notes a message box's part: its prompt text, or "stop" for its icon (an EnumChildWindows
+// callback, so of the system's calling convention, which a lambda cannot be on x86).
+BOOL CALLBACK notePart(HWND child, LPARAM data) {
+  auto* parts = reinterpret_cast<std::wstring*>(data);
+  wchar_t kind[32] = {};
+  GetClassNameW(child, kind, 32);
+  if (_wcsicmp(kind, L"Static") != 0) return TRUE;
+  if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
+    parts[1] += text(child);
+  else if (SendMessageW(child, STM_GETICON, 0, 0) != 0)
+    parts[2] = L"stop";
+  return TRUE;
+}
+
 // Runs shows() while a thread of its own waits for the message box captioned "Kestrun" that it
 // shows, and presses OK; returns the box as seen: "caption|prompt|icon" ("stop" or "none").
 template <class Shows>
@@ -341,20 +355,7 @@ std::wstring answered(Shows shows) {
     }
     if (box == nullptr) return;
     seen[0] = text(box);
-    EnumChildWindows(
-        box,
-        [](HWND child, LPARAM data) -> BOOL {
-          auto* parts = reinterpret_cast<std::wstring*>(data);
-          wchar_t kind[32] = {};
-          GetClassNameW(child, kind, 32);
-          if (_wcsicmp(kind, L"Static") != 0) return TRUE;
-          if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
-            parts[1] += text(child);
-          else if (SendMessageW(child, STM_GETICON, 0, 0) != 0)
-            parts[2] = L"stop";
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(seen));
+    EnumChildWindows(box, &notePart, reinterpret_cast<LPARAM>(seen));
     PostMessageW(box, WM_COMMAND, IDOK, 0);
   });
   shows();

@@ -53,9 +53,11 @@ add32 /v Expand /t REG_EXPAND_SZ /d '%WINDIR%\x'
 add32 /v Multi /t REG_MULTI_SZ /d 'first\0second'
 add32 /ve /t REG_SZ /d 'the default'
 add32 /v Both /t REG_SZ /d 'thirty-two'
-# The 64-bit view only: a 32-bit reader must not see these.
-wine reg add "$gunship" /v Both /t REG_SZ /d 'sixty-four' /f >/dev/null
-wine reg add 'HKLM\Software\Hasbro Interactive\Only64' /v Path /t REG_SZ /d 'C:\64' /f >/dev/null
+# The 64-bit view only: a 32-bit reader must not see these. (/reg:64: where 32-bit Wine is
+# installed, `wine reg` is the 32-bit reg.exe, which writes the 32-bit view by default.)
+wine reg add "$gunship" /v Both /t REG_SZ /d 'sixty-four' /reg:64 /f >/dev/null
+wine reg add 'HKLM\Software\Hasbro Interactive\Only64' /v Path /t REG_SZ /d 'C:\64' /reg:64 /f \
+  >/dev/null
 wine reg add 'HKCU\Software\Kestrun Test' /v Name /t REG_SZ /d ' user value ' /f >/dev/null
 wine reg add 'HKU\.Default\Software\Kestrun Test' /v Name /t REG_SZ /d 'default user' /f >/dev/null
 # Sizes count cp1252 bytes: 253 letters and é fit a 255-byte buffer with their NUL, 254 do not.

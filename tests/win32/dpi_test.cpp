@@ -8,11 +8,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "TestSupport.h"
-#include "ui/win32/Win32Toolkit.h"
+#include "WindowLayout.h"
 
 namespace {
 
@@ -77,50 +78,39 @@ Probe probeAt(DWORD dpi) {
 }
 
 TEST(DpiLayout, EveryControlAtItsTwipsAndCaptionsFitAt96And144Dpi) {
-  // The window's controls in creation order: their place in the client area, in twips, and the
-  // tool tip each shows with the probe's flight-model names. The window's own captions fit; a
-  // flight model's name of the demo's length may need its tool tip in one font and not in
-  // another (optional: the tool tip is this or none).
-  const struct {
-    const char* name;
-    ui::Twips at;
-    const char* toolTip;
-    bool optional = false;
-  } rows[] = {
-      {"Command1", {120, 3240, 1455, 375}, ""},
-      {"Frame1", {120, 120, 4095, 975}, ""},
-      {"Option1", {240, 360, 255, 255}, ""},
-      {"Text1", {600, 360, 3495, 285}, ""},
-      {"Option2", {240, 720, 255, 255}, ""},
-      {"Text2", {600, 720, 3495, 285}, ""},
-      {"Frame2", {120, 1200, 4095, 1455}, ""},
-      {"optFM0", {360, 1440, 1815, 255}, "Apache Flight Model", true},
-      {"optFM1", {360, 1800, 1815, 255}, "Tiger Flight Model", true},
-      {"optFM2", {360, 2160, 1815, 255}, "Mil Mi-28N Night Havoc Flight Model"},
-      {"lblCurrent0", {2400, 1440, 975, 255}, ""},
-      {"lblCurrent1", {2400, 1800, 975, 255}, ""},
-      {"lblCurrent2", {2400, 2160, 975, 255}, ""},
-      {"Command2", {2760, 2760, 1455, 375}, ""},
-      {"Command3", {2760, 3240, 1455, 375}, ""},
-      {"chkSr", {240, 2760, 1695, 255}, ""},
-  };
+  // The probe's flight-model names: the demo's may need a tool tip in one font and not in
+  // another; the third never fits. Every other caption of the window fits.
+  const std::map<std::string, std::pair<std::string, bool>> toolTips = {
+      {"optFM0", {"Apache Flight Model", true}},
+      {"optFM1", {"Tiger Flight Model", true}},
+      {"optFM2", {"Mil Mi-28N Night Havoc Flight Model", false}}};
+  const auto& rows = testing_support::kWindowLayout;
   for (const int dpi : {96, 144}) {
     SCOPED_TRACE("at " + std::to_string(dpi) + " DPI");
     const Probe probe = probeAt(static_cast<DWORD>(dpi));
     const auto px = [dpi](int twips) { return MulDiv(twips, dpi, 1440); };
     ASSERT_EQ(probe.dpi, dpi) << "the prefix's LogPixels did not reach the program";
-    EXPECT_EQ(probe.clientWidth, px(4335));
-    EXPECT_EQ(probe.clientHeight, px(3735));
+    EXPECT_EQ(probe.clientWidth, px(testing_support::kClientWidth));
+    EXPECT_EQ(probe.clientHeight, px(testing_support::kClientHeight));
     ASSERT_EQ(probe.controls.size(), std::size(rows));
     for (std::size_t i = 0; i < std::size(rows); ++i) {
       SCOPED_TRACE(rows[i].name);
       const auto& got = probe.controls[i];
-      const ui::Twips& at = rows[i].at;
+      ui::Twips at = rows[i].at;  // in the client area: a frame's control is offset by the frame
+      for (const auto& frame : rows) {
+        if (rows[i].container != nullptr && rows[i].container == std::string(frame.name)) {
+          at.left += frame.at.left;
+          at.top += frame.at.top;
+        }
+      }
       EXPECT_EQ((std::vector<int>{got.left, got.top, got.width, got.height, got.fontHeight}),
                 (std::vector<int>{px(at.left), px(at.top), px(at.width), px(at.height),
                                   -MulDiv(8, dpi, 72)}));
-      if (!rows[i].optional || !got.toolTip.empty()) {
-        EXPECT_EQ(got.toolTip, rows[i].toolTip);
+      const auto tip = toolTips.find(rows[i].name);
+      if (tip == toolTips.end()) {
+        EXPECT_EQ(got.toolTip, "");
+      } else if (!(tip->second.second && got.toolTip.empty())) {
+        EXPECT_EQ(got.toolTip, tip->second.first);
       }
     }
   }

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The installer as a Windows player meets it, in the test prefix (WINEPREFIX, its own arch):
 # msiexec installs per machine, the program and its Start-menu shortcut are there with an
-# uninstall entry; the installed program starts and shows its window, at 96 and at 144 DPI
-# (LogPixels), its client area 4335 x 3735 twips; msiexec /x takes every file, the shortcut and
-# the entry away again. The portable ZIP beside the MSI holds the program, README and licence.
+# uninstall entry; the installed program starts with the game installed (the demo's profile, the
+# installer's registry entry) and shows its window, at 96 and at 144 DPI (LogPixels), its client
+# area 4335 x 3735 twips; msiexec /x takes every file, the shortcut and the entry away again. The portable ZIP beside the MSI holds the program, README and licence.
 # Needs an X display (xvfb-run). With KESTRUN_SHOTS set, saves the window at each DPI as a PNG there.
 #   msi_cycle.sh PACKAGE-BASE     e.g. build-win64/kestrun-1.0.0-x64
 set -euo pipefail
@@ -49,7 +49,21 @@ restore_dpi() {
     wine reg delete "$desktop" /v LogPixels /f >/dev/null 2>&1 || true
   fi
 }
-trap restore_dpi EXIT
+# The game as its installer leaves it: the folder with its profile, its path in the registry's
+# 32-bit view. Taken away again at the end, with the DPI.
+game="$WINEPREFIX/drive_c/Gunship!"
+gunship='HKLM\Software\Hasbro Interactive'
+[ ! -e "$game" ] || fail "$game is there before the test"
+cleanup() {
+  restore_dpi
+  rm -rf "$game"
+  wine reg delete "$gunship" /reg:32 /f >/dev/null 2>&1 || true
+}
+trap cleanup EXIT
+mkdir -p "$game/data"
+sed 's/\r*$/\r/' "$(dirname "$0")/../../scripts/demo-data/custom.ini" >"$game/data/custom.ini"
+printf 'not a program\r\n' >"$game/gunship.exe"
+wine reg add "$gunship\Gunship!" /v Path /t REG_SZ /d 'C:\Gunship!' /reg:32 /f >/dev/null
 
 wine msiexec /i "$(winpath "$msi")" /qn || fail "msiexec /i exited with $?"
 for f in kestrun.exe README.txt LICENSE.txt; do
@@ -83,7 +97,6 @@ for dpi in 96 144; do
   wait "$program" 2>/dev/null || true
   [ "$size" = "$want" ] || fail "window of $size at $dpi DPI, want the client area $want"
 done
-restore_dpi
 
 wine msiexec /x "$(winpath "$msi")" /qn || fail "msiexec /x exited with $?"
 [ ! -e "$folder/kestrun.exe" ] || fail "kestrun.exe is still there after msiexec /x"

@@ -69,6 +69,16 @@ wine msiexec /i "$(winpath "$msi")" /qn || fail "msiexec /i exited with $?"
 for f in kestrun.exe README.txt LICENSE.txt; do
   [ -f "$folder/$f" ] || fail "$f was not installed into Program Files\\Kestrun"
 done
+python3 - "$base.zip" "$folder/kestrun.exe" <<'PY' || fail "the MSI installs another kestrun.exe than the ZIP holds"
+import sys, zipfile
+def program(data):  # less the time stamp and checksum that each strip of the program writes
+    data, pe = bytearray(data), int.from_bytes(data[0x3C:0x40], "little")
+    data[pe + 8:pe + 12] = data[pe + 88:pe + 92] = bytes(4)
+    return data
+archive = zipfile.ZipFile(sys.argv[1])
+name = next(n for n in archive.namelist() if n.endswith("/kestrun.exe"))
+sys.exit(program(archive.read(name)) != program(open(sys.argv[2], "rb").read()))
+PY
 link=$(shortcuts)
 [ -n "$link" ] || fail "no Start-menu shortcut"
 grep -qai 'kestrun.exe' "$link" || fail "the shortcut does not point to kestrun.exe"

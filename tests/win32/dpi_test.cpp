@@ -1,8 +1,8 @@
-// The window at two DPIs, as a player's screen settings make it: the prefix's LogPixels is set,
-// and the layout probe (the real window through the binding, in a process of its own, as DPI is
-// read when a process starts) reports what it made. Every control sits at its twips * dpi / 1440,
-// the client area is 4335 x 3735 twips, the dialog font is 8 points at that DPI, and only a
-// caption that cannot fit has a tool tip, with the whole caption.
+// The window at 96, 120, 144 and 192 DPI, as a player's screen settings make it: the prefix's
+// LogPixels is set, and the layout probe (the real window through the binding, in a process of
+// its own, as DPI is read when a process starts) reports what it made. Every control sits at
+// twips * dpi / 1440, the client area is 4335 x 3735 twips, the dialog font is 8 points at that
+// DPI, and only a caption that cannot fit has a tool tip, with the whole caption.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -77,7 +77,7 @@ Probe probeAt(DWORD dpi) {
   return probe;
 }
 
-TEST(DpiLayout, EveryControlAtItsTwipsAndCaptionsFitAt96And144Dpi) {
+TEST(DpiLayout, EveryControlAtItsTwipsAndCaptionsFitFrom96To192Dpi) {
   // The probe's flight-model names: the demo's may need a tool tip in one font and not in
   // another; the third never fits. Every other caption of the window fits.
   const std::map<std::string, std::pair<std::string, bool>> toolTips = {
@@ -85,7 +85,7 @@ TEST(DpiLayout, EveryControlAtItsTwipsAndCaptionsFitAt96And144Dpi) {
       {"optFM1", {"Tiger Flight Model", true}},
       {"optFM2", {"Mil Mi-28N Night Havoc Flight Model", false}}};
   const auto& rows = testing_support::kWindowLayout;
-  for (const int dpi : {96, 144}) {
+  for (const int dpi : {96, 120, 144, 192}) {
     SCOPED_TRACE("at " + std::to_string(dpi) + " DPI");
     const Probe probe = probeAt(static_cast<DWORD>(dpi));
     const auto px = [dpi](int twips) { return MulDiv(twips, dpi, 1440); };

@@ -41,10 +41,12 @@ int main(int argc, char** argv) {
   for (int k = 1; k <= kills; ++k) {
     const pid_t child = ::fork();
     if (child < 0) return 2;
-    for (unsigned i = 0; child == 0; ++i)  // the writer, alternating the two values
-      if (platform::writePrivateProfileString("main", "PATH", values[i % 2].c_str(),
-                                              file.c_str()) == 0)
-        _exit(3);
+    if (child == 0) {
+      for (unsigned i = 0;; ++i)  // the writer, alternating the two values until it is killed
+        if (platform::writePrivateProfileString("main", "PATH", values[i % 2].c_str(),
+                                                file.c_str()) == 0)
+          _exit(3);
+    }
     // Anywhere from before the first write to dozens of writes in.
     std::this_thread::sleep_for(
         std::chrono::microseconds(std::uniform_int_distribution<int>(0, 20000)(rng)));

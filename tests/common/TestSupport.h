@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ui/Host.h"
@@ -30,6 +31,16 @@ class TempDir {
 // Whole-file helpers; bytes are bytes.
 void writeFile(const fs::path& path, const std::string& bytes);
 std::string readFile(const fs::path& path);
+
+// The bytes of UTF-16 text after its byte-order mark, little- or big-endian.
+inline std::string utf16(std::u16string_view text, bool bigEndian) {
+  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const char16_t u : text) {
+    const char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+    bytes += bigEndian ? std::string{hi, lo} : std::string{lo, hi};
+  }
+  return bytes;
+}
 
 // One message box as the program showed it.
 struct ShownMessage {

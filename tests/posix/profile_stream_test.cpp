@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "platform/posix/ProfileText.h"
 
 namespace {
@@ -19,51 +20,31 @@ namespace {
 // The largest single allocation since the last reset.
 std::atomic<std::size_t> largestAllocation{0};
 
-void* allocate(std::size_t size) {
+void* allocate(std::size_t size, bool throws = true) {
   std::size_t seen = largestAllocation.load();
   while (size > seen && !largestAllocation.compare_exchange_weak(seen, size)) {
   }
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
+  void* p = std::malloc(size ? size : 1);
+  if (!p && throws) throw std::bad_alloc();
+  return p;
 }
 
 }  // namespace
 
-// Every form that pairs with the deletes below (the aligned ones keep their own pairs).
-void* operator new(std::size_t size) {
-  return allocate(size);
-}
-void* operator new[](std::size_t size) {
-  return allocate(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  try {
-    return allocate(size);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
-  return operator new(size, tag);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept {
-  std::free(p);
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-  std::free(p);
-}
+// Every form that pairs with the deletes below (the aligned ones keep their own pairs), so that
+// the sanitizers see matching calls.
+// clang-format off
+void* operator new(std::size_t size) { return allocate(size); }
+void* operator new[](std::size_t size) { return allocate(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocate(size, false); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocate(size, false); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+// clang-format on
 
 namespace {
 
@@ -71,17 +52,7 @@ using namespace std::string_literals;
 using namespace platform::posix::profile;
 
 std::string utf16le(std::u16string_view text) {
-  std::string bytes = "\xFF\xFE";
-  for (const char16_t u : text)
-    bytes += std::string{static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
-  return bytes;
-}
-
-std::string utf16be(std::u16string_view text) {
-  std::string bytes = "\xFE\xFF";
-  for (const char16_t u : text)
-    bytes += std::string{static_cast<char>(u >> 8), static_cast<char>(u & 0xFF)};
-  return bytes;
+  return testing_support::utf16(text, false);
 }
 
 TEST(ProfileStream, ReadsGiveTheSameInPiecesOfAnySize) {
@@ -109,7 +80,7 @@ TEST(ProfileStream, ReadsGiveTheSameInPiecesOfAnySize) {
        "Ké\0b\0"s},
       {"UTF-16LE unpaired surrogate", utf16le(u"[s]\r\nx=a\xDC00\r\n"), "s", "x", "a\xEF\xBF\xBD"},
       {"UTF-16LE NUL", utf16le(u"[s]\nx=ab\0cd\n"s), "s", "x", "ab"},
-      {"UTF-16BE", utf16be(u"[t]\nk=2\n[s]\nk=ß\n"), "S", "k", "ß"},
+      {"UTF-16BE", testing_support::utf16(u"[t]\nk=2\n[s]\nk=ß\n", true), "S", "k", "ß"},
       {"UTF-16 mark only", "\xFF\xFE", "s", "k", "dflt"},
       {"UTF-16 name that is not UTF-8", utf16le(u"[s]\nk=1\n"), "s", "\xFF", "dflt"},
   };
@@ -154,45 +125,25 @@ class MadeSource final : public Source {
 };
 
 TEST(ProfileStream, ReadsStopAtTheSectionsEndAndHoldOnlyTheLinesTheyLookAt) {
-  const std::string filler = "[Filler]\r\nValue=" + std::string(40, 'x') + "\r\n";
+  using Parts = std::vector<MadeSource::Part>;
+  const std::string filler = "[Filler]\r\nValue=" + std::string(40, 'x') + "\r\n", v(1 << 16, 'v');
+  const Parts thenFiller = {{"[s]\nk=1\n[t]\n", 1}, {filler, 1 << 16}};
   const struct {
     const char* what;
-    std::vector<MadeSource::Part> parts;
+    Parts parts;
     const char* key;
     std::string result;
     std::size_t mostRead;       // bytes taken from the source at most
     std::size_t largestMemory;  // the largest allocation at most
   } cases[] = {
-      {"stops after the section",
-       {{"[s]\nk=1\n[t]\n", 1}, {filler, 1 << 16}},
-       "k",
-       "1",
-       64 << 10,
+      {"stops after the section", thenFiller, "k", "1", 64 << 10, 128 << 10},
+      {"missing key stops too", thenFiller, "z", "dflt", 64 << 10, 128 << 10},
+      {"24 MiB of other sections", Parts{{filler, 400'000}, {"[s]\nk=1\n", 1}}, "k", "1", ~0u,
        128 << 10},
-      {"missing key stops too",
-       {{"[s]\nk=1\n[t]\n", 1}, {filler, 1 << 16}},
-       "z",
-       "dflt",
-       64 << 10,
-       128 << 10},
-      {"24 MiB of other sections",
-       {{filler, 400'000}, {"[s]\nk=1\n", 1}},
-       "k",
-       "1",
-       ~0u,
-       128 << 10},
-      {"a 32 MiB line outside the section",
-       {{"[t]\nk=", 1}, {std::string(1 << 16, 'v'), 512}, {"\n[s]\nk=1\n", 1}},
-       "k",
-       "1",
-       ~0u,
-       128 << 10},
-      {"a 4 MiB value in the section",
-       {{"[s]\nk=", 1}, {std::string(1 << 16, 'v'), 64}, {"\n[t]\n", 1}},
-       "k",
-       std::string(63, 'v'),
-       ~0u,
-       16 << 20},
+      {"a 32 MiB line outside the section", Parts{{"[t]\nk=", 1}, {v, 512}, {"\n[s]\nk=1\n", 1}},
+       "k", "1", ~0u, 128 << 10},
+      {"a 4 MiB value in the section", Parts{{"[s]\nk=", 1}, {v, 64}, {"\n[t]\n", 1}}, "k",
+       std::string(63, 'v'), ~0u, 16 << 20},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

@@ -39,11 +39,15 @@ std::string spelled(const std::string& path) {
 // A fake home made of entries: "+P" a prefix P that holds the game (in drive_c), "*F" an
 // executable file F, "F=T" a file F holding T, "D/" an empty folder. Paths may begin with "lc/"
 // (~/.config/lutris/games/), "ld/" (~/.local/share/lutris/), "b/" (~/.local/share/bottles/),
-// "fb/" (Flatpak's bottles data) or "pol/" (~/.PlayOnLinux/). Every home has ~/bin/wine and
-// ~/start/, the folder the program started in.
+// "fb/" (Flatpak's bottles data) or "pol/" (~/.PlayOnLinux/); "|F" a named pipe F. Every home
+// has ~/bin/wine and ~/start/, the folder the program started in.
 void build(const fs::path& home, std::vector<std::string> entries) {
   entries.insert(entries.end(), {"*bin/wine", "start/"});
   for (const std::string& entry : entries) {
+    if (entry[0] == '|') {
+      ASSERT_EQ(::mkfifo((home / entry.substr(1)).c_str(), 0600), 0);
+      continue;
+    }
     const std::size_t equals = entry.find('=');
     const std::string path = spelled(entry.substr(entry[0] == '+' || entry[0] == '*', equals));
     const fs::path at = home / path;
@@ -178,52 +182,43 @@ TEST(Prefix, TheFirstPrefixThatHoldsTheGameAndItsOwnWine) {
 
 TEST(Prefix, HoldsTheGameByItsRegistryKeyOrItsFolderInDriveC) {
   const auto hive = [](const std::string& head, const std::string& body) {
-    return head + "\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win64\n\n" + body;
+    return "system.reg=" + head +
+           "\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win64\n\n" + body;
   };
   const std::string v2 = "WINE REGISTRY Version 2";
   const struct {
     const char* name;
-    std::string systemReg;  // empty: none; "|": a named pipe
-    const char* inDriveC;   // nullptr: nothing
+    std::vector<std::string> prefix;  // as build() takes a home
     bool holds;
   } cases[] = {
-      {"key", hive(v2, "[Software\\\\Hasbro Interactive\\\\Gunship!] 17\n"), nullptr, true},
-      {"32-bit view", hive(v2, "[Software\\\\Wow6432Node\\\\Hasbro Interactive\\\\Gunship!] 1\n"),
-       nullptr, true},
+      {"key", {hive(v2, "[Software\\\\Hasbro Interactive\\\\Gunship!] 17\n")}, true},
+      {"32-bit view",
+       {hive(v2, "[Software\\\\Wow6432Node\\\\Hasbro Interactive\\\\Gunship!] 1\n")},
+       true},
       {"a key below, other case",
-       hive(v2 + "\r", "[SOFTWARE\\\\hasbro interactive\\\\GUNSHIP!\\\\Settings] 1\r\n"), nullptr,
+       {hive(v2 + "\r", "[SOFTWARE\\\\hasbro interactive\\\\GUNSHIP!\\\\Settings] 1\r\n")},
        true},
       {"escaped letter whose upper case is S",
-       hive(v2, "[Software\\\\Hasbro Interactive\\\\Gun\\x17fhip!] 1\n"), nullptr, true},
-      {"longer name", hive(v2, "[Software\\\\Hasbro Interactive\\\\Gunship!2] 1\n"), nullptr,
-       false},
+       {hive(v2, "[Software\\\\Hasbro Interactive\\\\Gun\\x17fhip!] 1\n")},
+       true},
+      {"longer name", {hive(v2, "[Software\\\\Hasbro Interactive\\\\Gunship!2] 1\n")}, false},
       {"a value, not a key",
-       hive(v2, "[Software\\\\Hasbro Interactive] 1\n\"Gunship!\"=\"c:\\\\Gunship!\"\n"), nullptr,
+       {hive(v2, "[Software\\\\Hasbro Interactive] 1\n\"Gunship!\"=\"c:\\\\Gunship!\"\n")},
        false},
-      {"elsewhere", hive(v2, "[Software\\\\Classes\\\\Hasbro Interactive\\\\Gunship!] 1\n"),
-       nullptr, false},
-      {"not a hive", hive("REGEDIT4", "[Software\\\\Hasbro Interactive\\\\Gunship!] 1\n"), nullptr,
+      {"elsewhere",
+       {hive(v2, "[Software\\\\Classes\\\\Hasbro Interactive\\\\Gunship!] 1\n")},
        false},
-      {"folder in drive_c", "", "gunship!/", true},
-      {"file in drive_c, Unicode case", "", "GUNſHIP!", true},
-      {"another name in drive_c", "", "Gunship!.lnk", false},
-      {"a pipe named system.reg is not read", "|", nullptr, false},
+      {"not a hive", {hive("REGEDIT4", "[Software\\\\Hasbro Interactive\\\\Gunship!] 1\n")}, false},
+      {"folder in drive_c", {"drive_c/gunship!/"}, true},
+      {"file in drive_c, Unicode case", {"drive_c/GUNſHIP!="}, true},
+      {"another name in drive_c", {"drive_c/Gunship!.lnk="}, false},
+      {"a pipe named system.reg is not read", {"|system.reg"}, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir prefix;
     fs::create_directory(prefix.path() / "drive_c");
-    if (c.systemReg == "|")
-      ASSERT_EQ(::mkfifo((prefix.path() / "system.reg").c_str(), 0600), 0);
-    else if (!c.systemReg.empty())
-      writeFile(prefix.path() / "system.reg", c.systemReg);
-    if (c.inDriveC) {
-      const std::string name = c.inDriveC;
-      if (name.ends_with('/'))
-        fs::create_directory(prefix.path() / "drive_c" / name);
-      else
-        writeFile(prefix.path() / "drive_c" / name, "");
-    }
+    build(prefix.path(), c.prefix);
     EXPECT_EQ(holdsGame(prefix.path()), c.holds);
   }
 }

@@ -95,59 +95,47 @@ TEST(ProfileStream, ReadsGiveTheSameInPiecesOfAnySize) {
     }
 }
 
-// A text made on the fly from parts, each repeated, and counting what was read of it.
-class MadeSource final : public Source {
- public:
-  struct Part {
-    std::string bytes;
-    std::size_t times;
-  };
-  explicit MadeSource(std::vector<Part> parts) : parts_(std::move(parts)) {}
+// A text in memory, counting what was read of it, without TextSource's hint of its size.
+struct CountingSource final : Source {
+  explicit CountingSource(std::string_view bytes) : text(bytes) {}
   std::size_t read(char* into, std::size_t size) override {
-    std::size_t n = 0;
-    while (n < size && part_ < parts_.size()) {
-      const Part& p = parts_[part_];
-      const std::size_t take = std::min(size - n, p.bytes.size() - offset_);
-      std::memcpy(into + n, p.bytes.data() + offset_, take);
-      n += take;
-      offset_ += take;
-      if (offset_ == p.bytes.size()) offset_ = 0, ++times_;
-      if (times_ == p.times) times_ = 0, ++part_;
-    }
+    const std::size_t n = text.read(into, size);
     consumed += n;
     return n;
   }
+  TextSource text;
   std::size_t consumed = 0;
-
- private:
-  std::vector<Part> parts_;
-  std::size_t part_ = 0, offset_ = 0, times_ = 0;
 };
 
+std::string repeated(const std::string& part, std::size_t times) {
+  std::string text;
+  text.reserve(part.size() * times);
+  while (times-- > 0) text += part;
+  return text;
+}
+
 TEST(ProfileStream, ReadsStopAtTheSectionsEndAndHoldOnlyTheLinesTheyLookAt) {
-  using Parts = std::vector<MadeSource::Part>;
-  const std::string filler = "[Filler]\r\nValue=" + std::string(40, 'x') + "\r\n", v(1 << 16, 'v');
-  const Parts thenFiller = {{"[s]\nk=1\n[t]\n", 1}, {filler, 1 << 16}};
+  const std::string filler =
+      repeated("[Filler]\r\nValue=" + std::string(40, 'x') + "\r\n", 1 << 16);
   const struct {
     const char* what;
-    Parts parts;
+    std::string text;
     const char* key;
     std::string result;
     std::size_t mostRead;       // bytes taken from the source at most
     std::size_t largestMemory;  // the largest allocation at most
   } cases[] = {
-      {"stops after the section", thenFiller, "k", "1", 64 << 10, 128 << 10},
-      {"missing key stops too", thenFiller, "z", "dflt", 64 << 10, 128 << 10},
-      {"24 MiB of other sections", Parts{{filler, 400'000}, {"[s]\nk=1\n", 1}}, "k", "1", ~0u,
-       128 << 10},
-      {"a 32 MiB line outside the section", Parts{{"[t]\nk=", 1}, {v, 512}, {"\n[s]\nk=1\n", 1}},
+      {"stops after the section", "[s]\nk=1\n[t]\n" + filler, "k", "1", 64 << 10, 128 << 10},
+      {"missing key stops too", "[s]\nk=1\n[t]\n" + filler, "z", "dflt", 64 << 10, 128 << 10},
+      {"4 MiB of other sections", filler + "[s]\nk=1\n", "k", "1", ~0u, 128 << 10},
+      {"a 32 MiB line outside the section", "[t]\nk=" + std::string(32 << 20, 'v') + "\n[s]\nk=1\n",
        "k", "1", ~0u, 128 << 10},
-      {"a 4 MiB value in the section", Parts{{"[s]\nk=", 1}, {v, 64}, {"\n[t]\n", 1}}, "k",
+      {"a 4 MiB value in the section", "[s]\nk=" + std::string(4 << 20, 'v') + "\n[t]\n", "k",
        std::string(63, 'v'), ~0u, 16 << 20},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    MadeSource in(c.parts);
+    CountingSource in(c.text);
     char buffer[64];
     largestAllocation = 0;
     const auto n = readValue(in, "s", c.key, "dflt", buffer, sizeof buffer);

@@ -82,36 +82,32 @@ TEST(Registry, ReadsAWine8HiveInThe32BitView) {
 
 // Sizes count the ANSI code page's bytes (cp1252: one a UTF-16 unit); the text comes as UTF-8.
 TEST(Registry, FollowsTheWindowsSizeContract) {
-  WinePrefix prefix;
-  const std::string s254(254, 'a'), s255(255, 'b'), s256(256, 'c'), a253(253, 'a');
-  const std::string eAcute = "\xc3\xa9", grin = "\xf0\x9f\x98\x80";
-  prefix.writeHive(
-      "system.reg",
-      hive("[K] 0\n\"s254\"=\"" + s254 + "\"\n\"s255\"=\"" + s255 +
-           "\"\n\"raw255\"=hex(1):" + utf16Hex(s255) + "\n\"raw256\"=hex(1):" + utf16Hex(s256) +
-           "\n\"rawShort\"=hex(1):" + utf16Hex("C:") +
-           "\n\"odd\"=hex(1):43,00,3a\n\"empty\"=\"\"\n\"e253\"=\"" + a253 +
-           "\\xe9\"\n\"e254\"=\"" + s254 + "\\xe9\"\n\"rawE255\"=hex(1):" + utf16Hex(s254) +
-           ",e9,00\n\"grin\"=\"" + a253 + "\\xd83d\\xde00\"\n"));
+  const std::string s254(254, 'a'), s255(255, 'b'), a253(253, 'a'), eAcute = "\xc3\xa9";
   const struct {
     const char* value;
+    std::string stored;  // its text in the hive; empty: none
     std::int32_t status;
     std::uint32_t size;
     std::string buffer;  // the buffer's start afterwards; '#' fills the rest
   } cases[] = {
-      {"s254", 0, 255, s254 + '\0'},
-      {"s255", kErrorMoreData, 256, ""},
-      {"raw255", 0, 255, s255},
-      {"raw256", kErrorMoreData, 256, ""},
-      {"rawShort", 0, 2, "C:\0"s},
-      {"odd", 0, 1, "C\0"s},
-      {"empty", 0, 1, "\0"s},
-      {"missing", kErrorFileNotFound, 255, ""},
-      {"e253", 0, 255, a253 + eAcute + '\0'},  // 256 bytes of UTF-8, 255 counted
-      {"e254", kErrorMoreData, 256, ""},
-      {"rawE255", 0, 255, s254 + eAcute},  // fills the buffer: no NUL
-      {"grin", kErrorMoreData, 256, ""},   // two units, two bytes in cp1252 ("??")
+      {"s254", '"' + s254 + '"', 0, 255, s254 + '\0'},
+      {"s255", '"' + s255 + '"', kErrorMoreData, 256, ""},
+      {"raw255", "hex(1):" + utf16Hex(s255), 0, 255, s255},
+      {"raw256", "hex(1):" + utf16Hex(s255 + 'c'), kErrorMoreData, 256, ""},
+      {"rawShort", "hex(1):" + utf16Hex("C:"), 0, 2, "C:\0"s},
+      {"odd", "hex(1):43,00,3a", 0, 1, "C\0"s},
+      {"empty", "\"\"", 0, 1, "\0"s},
+      {"missing", "", kErrorFileNotFound, 255, ""},
+      {"e253", '"' + a253 + "\\xe9\"", 0, 255, a253 + eAcute + '\0'},  // 256 bytes of UTF-8
+      {"e254", '"' + s254 + "\\xe9\"", kErrorMoreData, 256, ""},
+      {"rawE255", "hex(1):" + utf16Hex(s254) + ",e9,00", 0, 255, s254 + eAcute},  // no NUL
+      {"grin", '"' + a253 + "\\xd83d\\xde00\"", kErrorMoreData, 256, ""},         // "??" in cp1252
   };
+  std::string key = "[K] 0\n";
+  for (const auto& c : cases)
+    if (!c.stored.empty()) key += '"' + std::string(c.value) + "\"=" + c.stored + "\n";
+  WinePrefix prefix;
+  prefix.writeHive("system.reg", hive(key));
   for (const auto& c : cases) {
     SCOPED_TRACE(c.value);
     auto r = read(kHklm, "K", c.value);
@@ -220,7 +216,9 @@ TEST(Registry, RootsPathsAndCaseFolding) {
   EXPECT_EQ(read(kHkcr, ".TXT", "").data(), "txtfile\0"s);
 }
 
-TEST(Registry, Win64PrefixShowsThe32BitViewAndFollowsLinks) {
+// A 32-bit program on a win64 prefix sees Wow6432Node, follows links, and shares the keys of
+// Classes that Classes\Wow6432Node lacks.
+TEST(Registry, Win64PrefixShowsThe32BitViewFollowsLinksAndSharesClasses) {
   const auto link = [](const char* target) {
     return "#link\n\"SymbolicLinkValue\"=hex(6):" + utf16Hex(target) + "\n";
   };
@@ -233,58 +231,51 @@ TEST(Registry, Win64PrefixShowsThe32BitViewAndFollowsLinks) {
       link("\\Registry\\Machine\\Software\\Loop2") + "[Software\\\\Loop2] 0\n" +
       link("\\Registry\\Machine\\Software\\Wow6432Node\\Loop1") +
       "[Software\\\\Wow6432Node\\\\Dangling] 0\n" + link("\\Registry\\Machine\\Nowhere") +
-      "[Software\\\\Wow6432Node\\\\NoTarget] 0\n#link\n";
-  WinePrefix prefix;
-  prefix.writeHive("system.reg", hive(body, "win64"));
-  EXPECT_EQ(read(kHklm, "Software\\Game", "v").data(), "32\0"s);
-  EXPECT_EQ(read(kHklm, "Software\\Wow6432Node\\Game", "v").data(), "32\0"s);
-  EXPECT_EQ(read(kHklm, "Software", "w").data(), "32\0"s);
-  EXPECT_EQ(read(kHklm, "Software\\Policies\\P", "v").data(), "policy\0"s);
-  for (const char* gone :
-       {"Software\\Only64", "Software\\Loop1", "Software\\Dangling", "Software\\NoTarget"})
-    EXPECT_EQ(read(kHklm, gone, "v").open, kErrorFileNotFound) << gone;
-  // The same keys in a win32 prefix: no redirection, the plain path is the one.
-  WinePrefix win32;
-  win32.writeHive("system.reg", hive(body, "win32"));
-  EXPECT_EQ(read(kHklm, "Software\\Game", "v").data(), "64\0"s);
-}
-
-// A 32-bit program on a win64 prefix shares the classes that Classes\Wow6432Node lacks.
-TEST(Registry, ClassesAreSharedBetweenTheViews) {
-  const std::string body =
+      "[Software\\\\Wow6432Node\\\\NoTarget] 0\n#link\n"
       "[Software\\\\Classes\\\\CLSID\\\\{64}] 0\n@=\"64\"\n"
       "[Software\\\\Classes\\\\GunshipFile] 0\n@=\"shared\"\n"
       "[Software\\\\Classes\\\\Wow6432Node\\\\CLSID\\\\{32}] 0\n@=\"32\"\n"
       "[Software\\\\Classes\\\\Wow6432Node\\\\Both] 0\n@=\"32\"\n"
-      "[Software\\\\Classes\\\\Both] 0\n@=\"64\"\n"
-      "[Software\\\\Other] 0\n@=\"64\"\n[Software\\\\Wow6432Node\\\\Classes] 0\n#link\n"
-      "\"SymbolicLinkValue\"=hex(6):" +
-      utf16Hex("\\Registry\\Machine\\Software\\Classes\\Wow6432Node") + "\n";
+      "[Software\\\\Classes\\\\Both] 0\n@=\"64\"\n[Software\\\\Other] 0\n@=\"64\"\n"
+      "[Software\\\\Wow6432Node\\\\Classes] 0\n" +
+      link("\\Registry\\Machine\\Software\\Classes\\Wow6432Node");
   WinePrefix prefix;
   prefix.writeHive("system.reg", hive(body, "win64"));
   const struct {
     RegKey root;
-    const char* subKey;
-    const char* text;  // the default value, or nullptr when the key cannot be opened
+    const char *subKey, *value;
+    const char* text;  // nullptr when the key cannot be opened
   } cases[] = {
-      {kHkcr, "GunshipFile", "shared"},
-      {kHklm, "Software\\Classes\\GunshipFile", "shared"},  // through the link
-      {kHkcr, "\\GunshipFile", "shared"},
-      {kHkcr, "Both", "32"},
-      {kHklm, "Software\\Classes\\Both", "32"},
-      {kHkcr, "CLSID\\{32}", "32"},
-      {kHkcr, "CLSID\\{64}", nullptr},  // CLSID has its 32-bit counterpart: no sharing below it
-      {kHklm, "Software\\Classes\\CLSID\\{64}", nullptr},
-      {kHklm, "Software\\Other", nullptr},  // outside Classes, no fallback
+      {kHklm, "Software\\Game", "v", "32"},
+      {kHklm, "Software\\Wow6432Node\\Game", "v", "32"},
+      {kHklm, "Software", "w", "32"},
+      {kHklm, "Software\\Policies\\P", "v", "policy"},
+      {kHklm, "Software\\Only64", "v", nullptr},
+      {kHklm, "Software\\Loop1", "v", nullptr},
+      {kHklm, "Software\\Dangling", "v", nullptr},
+      {kHklm, "Software\\NoTarget", "v", nullptr},
+      {kHkcr, "GunshipFile", "", "shared"},
+      {kHklm, "Software\\Classes\\GunshipFile", "", "shared"},  // through the link
+      {kHkcr, "\\GunshipFile", "", "shared"},
+      {kHkcr, "Both", "", "32"},
+      {kHklm, "Software\\Classes\\Both", "", "32"},
+      {kHkcr, "CLSID\\{32}", "", "32"},
+      {kHkcr, "CLSID\\{64}", "", nullptr},  // CLSID has its 32-bit counterpart: no sharing below
+      {kHklm, "Software\\Classes\\CLSID\\{64}", "", nullptr},
+      {kHklm, "Software\\Other", "", nullptr},  // outside Classes, no fallback
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.subKey);
-    auto r = read(c.root, c.subKey, "");
+    auto r = read(c.root, c.subKey, c.value);
     EXPECT_EQ(r.open, c.text ? kErrorSuccess : kErrorFileNotFound);
     if (c.text) {
       EXPECT_EQ(r.data(), c.text + "\0"s);
     }
   }
+  // The same keys in a win32 prefix: no redirection, the plain path is the one.
+  WinePrefix win32;
+  win32.writeHive("system.reg", hive(body, "win32"));
+  EXPECT_EQ(read(kHklm, "Software\\Game", "v").data(), "64\0"s);
 }
 
 // The prefix's user is the SID that user.reg's header names.
@@ -401,8 +392,8 @@ TEST(Registry, DeepKeysStopAtWindowsDepth) {
 // A hive of 38 MB of empty keys costs no more memory than a small one.
 TEST(Registry, HugeHivesReadInBoundedMemory) {
   WinePrefix prefix;
-  // The reader runs in a child forked before the hive is built, so that its peak memory is its
-  // own: the parent's peak at the fork, and what the reading adds.
+  // The reader is forked before the hive is built: its peak memory is the parent's peak at the
+  // fork and what the reading adds.
   rusage atFork{};
   getrusage(RUSAGE_SELF, &atFork);
   int ready[2];
@@ -410,26 +401,22 @@ TEST(Registry, HugeHivesReadInBoundedMemory) {
   const pid_t child = fork();
   if (child == 0) {
     char go = 0;
-    const bool ok =
-        ::read(ready[0], &go, 1) == 1 &&
-        read(kHklm, kGameKey, "Path").data() == "C:\\Gunship!\0"s &&
-        read(kHkcr, "CLSID\\{77-70DE-11D0-BD40-00A0C911CE86}", "").open == kErrorSuccess &&
-        read(kHkcr, "CLSID\\{77}", "").open == kErrorFileNotFound;
-    _exit(ok ? 0 : 1);
+    _exit(::read(ready[0], &go, 1) == 1 &&
+                  read(kHklm, kGameKey, "Path").data() == "C:\\Gunship!\0"s &&
+                  read(kHkcr, "CLSID\\{77-70DE-11D0-BD40-00A0C911CE86}", "").open == 0 &&
+                  read(kHkcr, "CLSID\\{77}", "").open == kErrorFileNotFound
+              ? 0
+              : 1);
   }
-  close(ready[0]);
-  {
-    std::string filler;
-    for (int i = 0; filler.size() < (38u << 20); ++i)
-      filler += "[Software\\\\Classes\\\\CLSID\\\\{" + std::to_string(i) +
-                "-70DE-11D0-BD40-00A0C911CE86}\\\\Instance] 1796656859\n#time=1dd865e905ab5b4\n\n";
-    prefix.writeHive("system.reg", excerptAfter(filler));
-  }
+  std::string filler;
+  for (int i = 0; filler.size() < (38u << 20); ++i)
+    filler += "[Software\\\\Classes\\\\CLSID\\\\{" + std::to_string(i) +
+              "-70DE-11D0-BD40-00A0C911CE86}\\\\Instance] 1796656859\n#time=1dd865e905ab5b4\n\n";
+  prefix.writeHive("system.reg", excerptAfter(filler));
   EXPECT_EQ(::write(ready[1], "!", 1), 1);
-  close(ready[1]);
-  int status = 0;
+  int status = -1;
   ASSERT_EQ(waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(status, 0);
   rusage children{};
   getrusage(RUSAGE_CHILDREN, &children);
   EXPECT_LT(children.ru_maxrss - atFork.ru_maxrss, 8 * 1024) << "KiB above the peak at the fork";

@@ -262,60 +262,45 @@ Prepare owned(uid_t owner, gid_t group, mode_t mode, mode_t folderMode) {
   };
 }
 
+// A profile with the extended attribute name, or a folder with it.
+Prepare attributed(const char* name, const std::string& value, bool onFolder = false) {
+  return [=](const fs::path& f) { setAttribute(onFolder ? f.parent_path() : f, name, value); };
+}
+
 // A write keeps what makes the file the same file to everyone: owner, mode, attributes, ACL and
 // links; and, as an ordinary user, it is allowed exactly when the system would allow it.
 TEST(ProfileFile, WritesKeepMetadataAndAreJudgedAsTheSystemJudgesTheUser) {
   constexpr gid_t kGroup = 4242;
-  const auto nobodyMayWrite = [](const fs::path& f) {
+  const std::string aclNobodyRw = aclFor(kNobody, 6);
+  const Prepare linked = [](const fs::path& f) { fs::create_hard_link(f, f.parent_path() / "l"); };
+  const Prepare nobodyMayWrite = [&](const fs::path& f) {
     owned(0, 0, 0644, 0755)(f);
-    setAttribute(f, "system.posix_acl_access", aclFor(kNobody, 6));
+    setAttribute(f, "system.posix_acl_access", aclNobodyRw);
   };
   const struct {
     const char* what;
     Prepare prepare;
-    uid_t user;                 // who writes: root or nobody
-    std::vector<gid_t> groups;  // the user's extra groups
-    int written;                // the write's status
-    bool inPlace;               // the same inode afterwards
+    uid_t user;    // who writes: root or nobody
+    gid_t group;   // the user's extra group, or none (0)
+    int written;   // the write's status
+    bool inPlace;  // the same inode afterwards
   } cases[] = {
-      {"DOS attributes and a user attribute",
-       [](const fs::path& f) {
-         setAttribute(f, "user.DOSATTRIB", "0x22");
-         setAttribute(f, "user.x", std::string("a\0b", 3));
-       },
-       0,
-       {},
-       1,
-       false},
-      {"ACL entry for another user",
-       [](const fs::path& f) { setAttribute(f, "system.posix_acl_access", aclFor(kNobody, 6)); },
-       0,
-       {},
-       1,
+      {"DOS attributes", attributed("user.DOSATTRIB", "0x22"), 0, 0, 1, false},
+      {"a user attribute", attributed("user.x", std::string("a\0b", 3)), 0, 0, 1, false},
+      {"ACL entry for another user", attributed("system.posix_acl_access", aclNobodyRw), 0, 0, 1,
        false},
       {"the folder's default ACL is not given to the new file",
-       [](const fs::path& f) {
-         setAttribute(f.parent_path(), "system.posix_acl_default", aclFor(kNobody, 7));
-       },
-       0,
-       {},
-       1,
-       false},
-      {"another owner and group, odd mode", owned(kNobody, kNobody, 0640, 0755), 0, {}, 1, false},
-      {"second hard link",
-       [](const fs::path& f) { fs::create_hard_link(f, f.parent_path() / "link.ini"); },
-       0,
-       {},
-       1,
-       true},
-      {"root's 0644 file, world-writable folder", owned(0, 0, 0644, 0777), kNobody, {}, 0, true},
-      {"root's 0644 file, closed folder", owned(0, 0, 0644, 0755), kNobody, {}, 0, true},
-      {"writable through the group", owned(0, kGroup, 0664, 0777), kNobody, {kGroup}, 1, true},
-      {"not in the writing group", owned(0, kGroup, 0664, 0777), kNobody, {}, 0, true},
-      {"writable file in a closed folder", owned(0, 0, 0666, 0755), kNobody, {}, 1, true},
-      {"writable through an ACL", nobodyMayWrite, kNobody, {}, 1, true},
-      {"the user's own file", owned(kNobody, kNobody, 0644, 0777), kNobody, {}, 1, false},
-      {"the user's own read-only file", owned(kNobody, kNobody, 0444, 0777), kNobody, {}, 0, true},
+       attributed("system.posix_acl_default", aclFor(kNobody, 7), true), 0, 0, 1, false},
+      {"another owner and group, odd mode", owned(kNobody, kNobody, 0640, 0755), 0, 0, 1, false},
+      {"second hard link", linked, 0, 0, 1, true},
+      {"root's 0644 file, world-writable folder", owned(0, 0, 0644, 0777), kNobody, 0, 0, true},
+      {"root's 0644 file, closed folder", owned(0, 0, 0644, 0755), kNobody, 0, 0, true},
+      {"writable through the group", owned(0, kGroup, 0664, 0777), kNobody, kGroup, 1, true},
+      {"not in the writing group", owned(0, kGroup, 0664, 0777), kNobody, 0, 0, true},
+      {"writable file in a closed folder", owned(0, 0, 0666, 0755), kNobody, 0, 1, true},
+      {"writable through an ACL", nobodyMayWrite, kNobody, 0, 1, true},
+      {"the user's own file", owned(kNobody, kNobody, 0644, 0777), kNobody, 0, 1, false},
+      {"the user's own read-only file", owned(kNobody, kNobody, 0444, 0777), kNobody, 0, 0, true},
   };
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as an ordinary user";
   for (const auto& c : cases) {
@@ -329,7 +314,7 @@ TEST(ProfileFile, WritesKeepMetadataAndAreJudgedAsTheSystemJudgesTheUser) {
     const ino_t inode = inodeOf(path);
     const std::size_t names = entries(path.parent_path());
     EXPECT_EQ(inChild([&] {
-                if (c.user != 0 && (::setgroups(c.groups.size(), c.groups.data()) != 0 ||
+                if (c.user != 0 && (::setgroups(c.group ? 1 : 0, &c.group) != 0 ||
                                     ::setresgid(c.user, c.user, c.user) != 0 ||
                                     ::setresuid(c.user, c.user, c.user) != 0))
                   return 78;
@@ -363,7 +348,7 @@ TEST(ProfileFile, OnlyRegularFilesUpTo64MiBAreProfiles) {
   };
   const struct {
     const char* what;
-    std::function<void(const fs::path&)> make;
+    Prepare make;
     bool profile;  // read and written; otherwise read as missing and left alone
   } cases[] = {
       {"FIFO", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0666), 0); }, false},

@@ -401,12 +401,11 @@ TEST(Registry, HugeHivesReadInBoundedMemory) {
   const pid_t child = fork();
   if (child == 0) {
     char go = 0;
-    _exit(::read(ready[0], &go, 1) == 1 &&
-                  read(kHklm, kGameKey, "Path").data() == "C:\\Gunship!\0"s &&
-                  read(kHkcr, "CLSID\\{77-70DE-11D0-BD40-00A0C911CE86}", "").open == 0 &&
-                  read(kHkcr, "CLSID\\{77}", "").open == kErrorFileNotFound
-              ? 0
-              : 1);
+    const bool ok = ::read(ready[0], &go, 1) == 1 &&
+                    read(kHklm, kGameKey, "Path").data() == "C:\\Gunship!\0"s &&
+                    read(kHkcr, "CLSID\\{77-70DE-11D0-BD40-00A0C911CE86}", "").open == 0 &&
+                    read(kHkcr, "CLSID\\{77}", "").open == kErrorFileNotFound;
+    _exit(ok ? 0 : 1);
   }
   std::string filler;
   for (int i = 0; filler.size() < (38u << 20); ++i)

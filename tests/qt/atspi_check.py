@@ -44,20 +44,14 @@ def find_window(pid, seconds=30):
 
 
 def describe(node):
-    states = node.getState()
-    flags = [name for name, state in (("showing", pyatspi.STATE_SHOWING),
-                                      ("focusable", pyatspi.STATE_FOCUSABLE),
-                                      ("checked", pyatspi.STATE_CHECKED),
-                                      ("enabled", pyatspi.STATE_ENABLED)) if states.contains(state)]
     text = f'{node.getRoleName()} "{node.name}"'
     if node.description:
         text += f' description="{node.description}"'
     try:
-        editable = node.queryText()
-        text += f' text="{editable.getText(0, -1)}"'
+        text += f' text="{node.queryText().getText(0, -1)}"'
     except NotImplementedError:
         pass
-    return text + f" [{' '.join(flags)}]"
+    return text + (" [showing]" if node.getState().contains(pyatspi.STATE_SHOWING) else "")
 
 
 def walk(node, depth=0, out=None):
@@ -102,22 +96,22 @@ def main():
                 failures.append(f"{what}: {seen!r}, expected {wanted!r}")
 
         controls = [node for depth, node in nodes if depth > 0]
-        by_role = {}
+        counts, named = {}, []
         for node in controls:
-            by_role.setdefault(node.getRoleName(), []).append(node)
-        counts = {role: len(nodes_) for role, nodes_ in by_role.items()}
+            role = node.getRoleName()
+            counts[role] = counts.get(role, 0) + 1
+            if role in ("push button", "panel", "check box"):
+                named.append((role, node.name))
         expect("window", (window.getRoleName(), window.name), ("frame", "Kestrun"))
         expect("controls by role", counts, {"push button": 3, "panel": 2, "radio button": 5,
                                             "text": 2, "label": 3, "check box": 1})
-        expect("push buttons", sorted(n.name for n in by_role.get("push button", [])),
-               ["Copy", "Copy & Launch", "Launch"])
-        expect("frames", sorted(n.name for n in by_role.get("panel", [])),
-               ["Installation Folder", "Select FM"])
-        expect("check box", [n.name for n in by_role.get("check box", [])], ["Stay Resident?"])
+        expect("buttons, frames, check box", sorted(named),
+               [("check box", "Stay Resident?"), ("panel", "Installation Folder"),
+                ("panel", "Select FM"), ("push button", "Copy"), ("push button", "Copy & Launch"),
+                ("push button", "Launch")])
 
-        folder_frame = next((n for n in by_role.get("panel", []) if n.name == "Installation Folder"),
-                            None)
-        model_frame = next((n for n in by_role.get("panel", []) if n.name == "Select FM"), None)
+        frames = {n.name: n for n in controls if n.getRoleName() == "panel"}
+        folder_frame, model_frame = frames.get("Installation Folder"), frames.get("Select FM")
         if folder_frame is None or model_frame is None:
             failures.append("the frames are missing")
         else:

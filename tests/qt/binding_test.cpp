@@ -57,6 +57,27 @@ struct Window {
   QWidget* widget(const std::string& name) { return QtToolkit::widgetOf(*controls.at(name)); }
   QWidget* window() { return dynamic_cast<QtToolkit&>(*toolkit).window(); }
 
+  // The keyboard, in the window shown and active: keys pressed and let go, as the player types
+  // them, to the widget with the focus.
+  Window& shown() {
+    window()->show();
+    window()->activateWindow();
+    QApplication::processEvents();
+    return *this;
+  }
+  void focus(const std::string& name) { widget(name)->setFocus(Qt::TabFocusReason); }
+  void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, bool held = false) {
+    for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+      QKeyEvent event(type, key, modifiers, QString(), held);
+      QApplication::sendEvent(QApplication::focusWidget(), &event);
+    }
+  }
+  std::string focused() {
+    for (const auto& [name, control] : controls)
+      if (QtToolkit::widgetOf(*control) == QApplication::focusWidget()) return name;
+    return "nothing";
+  }
+
   std::unique_ptr<ui::Toolkit> toolkit = ui::makeToolkit(argc, argv);
   std::map<std::string, ui::Control*> controls;
   std::string ran;  // the procedures run, in order
@@ -109,7 +130,7 @@ TEST(QtBinding, ControlsSitWhereTheirTwipsSayInTabOrderWithTheirCaptions) {
 }
 
 // At any desktop scale (QT_SCALE_FACTOR; CTest runs this suite at 1.25, 1.5 and 2 too) the
-// window keeps its layout in logical pixels, and Qt draws every one of them scaled.
+// window keeps its layout in logical pixels (the first test), and Qt draws every one scaled.
 TEST(QtBinding, TheLayoutScalesWithTheDesktop) {
   const char* setting = std::getenv("QT_SCALE_FACTOR");
   const double scale = setting ? std::stod(setting) : 1.0;
@@ -118,7 +139,6 @@ TEST(QtBinding, TheLayoutScalesWithTheDesktop) {
   EXPECT_DOUBLE_EQ(w.window()->devicePixelRatioF(), scale);
   const QImage drawn = w.window()->grab().toImage();
   EXPECT_EQ(drawn.size(), QSize(qRound(289 * scale), qRound(249 * scale)));
-  EXPECT_EQ(w.widget("Frame2")->geometry(), QRect(8, 80, 273, 97));
 }
 
 TEST(QtBinding, StatesAreTheControlsOwn) {
@@ -175,47 +195,24 @@ TEST(QtBinding, CaptionsFitTheirControls) {
   EXPECT_EQ(w.widget("optFM2")->toolTip(), "Mil Mi-28N Night Havoc Flight Model");
 }
 
-// The keyboard, in the window shown and active: keys pressed and let go, as the player types
-// them, to the widget with the focus.
-struct Keys {
-  explicit Keys(Window& window) : w(window) {
-    w.window()->show();
-    w.window()->activateWindow();
-    QApplication::processEvents();
-  }
-  void focus(const std::string& name) { w.widget(name)->setFocus(Qt::TabFocusReason); }
-  void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, bool held = false) {
-    for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
-      QKeyEvent event(type, key, modifiers, QString(), held);
-      QApplication::sendEvent(QApplication::focusWidget(), &event);
-    }
-  }
-  std::string focused() {
-    for (const LayoutRow& row : kRows)
-      if (w.widget(row.name) == QApplication::focusWidget()) return row.name;
-    return "nothing";
-  }
-  Window& w;
-};
-
 TEST(QtBinding, EnterPressesTheFocusedPushButtonLikeAClickAndNothingElsewhere) {
   Window w;
-  Keys keys(w);
+  w.shown();
   for (const char* button : {"Command1", "Command2", "Command3"}) {
     SCOPED_TRACE(button);
     w.ran.clear();
-    keys.focus(button);
-    for (int key : {Qt::Key_Return, Qt::Key_Space, Qt::Key_Escape}) keys.press(key);
-    keys.press(Qt::Key_Enter, Qt::KeypadModifier);
-    keys.press(Qt::Key_Return, Qt::NoModifier, /*held=*/true);  // a key held down presses once
+    w.focus(button);
+    for (int key : {Qt::Key_Return, Qt::Key_Space, Qt::Key_Escape}) w.press(key);
+    w.press(Qt::Key_Enter, Qt::KeypadModifier);
+    w.press(Qt::Key_Return, Qt::NoModifier, /*held=*/true);  // a key held down presses once
     EXPECT_EQ(w.ran, std::string(button) + " " + button + " " + button);
   }
   // No button is the default or the cancel button: elsewhere Enter and Esc change nothing.
   w.ran.clear();
   for (const char* other : {"Option1", "Text1", "optFM0", "chkSr"}) {
-    keys.focus(other);
-    for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) keys.press(key);
-    EXPECT_EQ(keys.focused(), other);
+    w.focus(other);
+    for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) w.press(key);
+    EXPECT_EQ(w.focused(), other);
   }
   EXPECT_EQ(w.ran, "");
   EXPECT_FALSE(w.as<ui::OptionButton>("Option1").value() || w.as<ui::CheckBox>("chkSr").value());
@@ -236,15 +233,15 @@ TEST(QtBinding, TabFollowsTheLayoutArrowsStayInTheirGroupAndFocusShows) {
   for (const auto& round : rounds) {
     SCOPED_TRACE(round.selected + std::string(" / off: ") + round.disabled);
     Window w;
-    Keys keys(w);
+    w.shown();
     std::istringstream selected(round.selected), disabled(round.disabled);
     for (std::string name; selected >> name;) w.as<ui::OptionButton>(name).setValue(true);
     for (std::string name; disabled >> name;) w.as<ui::OptionButton>(name).setEnabled(false);
-    keys.focus("Command1");
+    w.focus("Command1");
     std::string visited;
     for (int i = 0; i < 8; ++i) {
-      keys.press(Qt::Key_Tab);
-      visited += (visited.empty() ? "" : " ") + keys.focused();
+      w.press(Qt::Key_Tab);
+      visited += (visited.empty() ? "" : " ") + w.focused();
     }
     EXPECT_EQ(visited, round.visited);
   }
@@ -252,21 +249,25 @@ TEST(QtBinding, TabFollowsTheLayoutArrowsStayInTheirGroupAndFocusShows) {
   // Arrow keys move through the option buttons of one frame and never leave it; from the
   // selected option they select as they go (running its procedure), skipping a disabled one.
   const struct {
-    const char *from, *keys, *to, *ran;
+    const char* from;
+    int key;
+    const char *to, *ran;
   } moves[] = {
-      {"Option1", "v", "Option2", "Option2"}, {"Option2", "^", "Option1", "Option1"},
-      {"optFM0", "v", "optFM2", "optFM2"},    {"optFM2", "v", "optFM2", ""},
-      {"Option1", "^", "Option1", ""},
+      {"Option1", Qt::Key_Down, "Option2", "Option2"},
+      {"Option2", Qt::Key_Up, "Option1", "Option1"},
+      {"optFM0", Qt::Key_Down, "optFM2", "optFM2"},
+      {"optFM2", Qt::Key_Down, "optFM2", ""},
+      {"Option1", Qt::Key_Up, "Option1", ""},
   };
   for (const auto& move : moves) {
-    SCOPED_TRACE(move.from + std::string(" ") + move.keys);
+    SCOPED_TRACE(move.from + std::string(move.key == Qt::Key_Up ? " up" : " down"));
     Window w;
-    Keys keys(w);
+    w.shown();
     w.as<ui::OptionButton>("optFM1").setEnabled(false);
     w.as<ui::OptionButton>(move.from).setValue(true);
-    keys.focus(move.from);
-    for (const char* k = move.keys; *k; ++k) keys.press(*k == 'v' ? Qt::Key_Down : Qt::Key_Up);
-    EXPECT_EQ(keys.focused(), move.to);
+    w.focus(move.from);
+    w.press(move.key);
+    EXPECT_EQ(w.focused(), move.to);
     EXPECT_TRUE(w.as<ui::OptionButton>(move.to).value());
     EXPECT_EQ(w.ran, move.ran);
   }
@@ -274,15 +275,15 @@ TEST(QtBinding, TabFollowsTheLayoutArrowsStayInTheirGroupAndFocusShows) {
   // Every control that takes the keyboard looks different while it has it, once the keyboard
   // has moved the focus.
   Window w;
-  Keys keys(w);
-  keys.press(Qt::Key_Tab);
+  w.shown();
+  w.press(Qt::Key_Tab);
   for (const LayoutRow& row : kRows) {
     QWidget* widget = w.widget(row.name);
     if (widget->focusPolicy() == Qt::NoFocus) continue;
     SCOPED_TRACE(row.name);
-    keys.focus(row.name == std::string("chkSr") ? "Command1" : "chkSr");
+    w.focus(row.name == std::string("chkSr") ? "Command1" : "chkSr");
     const QImage without = widget->grab().toImage();
-    keys.focus(row.name);
+    w.focus(row.name);
     EXPECT_NE(widget->grab().toImage(), without);
   }
 }

@@ -4,6 +4,7 @@
 // twips * dpi / 1440, the client area is 4335 x 3735 twips, the dialog font is 8 points at that
 // DPI, and only a caption that cannot fit has a tool tip, with the whole caption.
 #include <gtest/gtest.h>
+#include <process.h>
 #include <windows.h>
 
 #include <filesystem>
@@ -19,67 +20,51 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// What the probe made: per control left, top, width, height, font height, and its tool tip.
 struct Probe {
   int dpi = 0, clientWidth = 0, clientHeight = 0;
-  struct Control {
-    int left, top, width, height, fontHeight;
-    std::string toolTip;
-  };
-  std::vector<Control> controls;
+  std::vector<std::pair<std::vector<int>, std::string>> controls;
 };
 
-// Sets HKCU\Control Panel\Desktop\LogPixels for the probe's run, then puts the old value back.
-Probe probeAt(DWORD dpi) {
-  HKEY desktop = nullptr;
-  EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0,
-                            KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &desktop, nullptr),
+void set(const wchar_t* key, DWORD dpi) {
+  EXPECT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, key, L"LogPixels", REG_DWORD, &dpi, sizeof dpi),
             ERROR_SUCCESS);
-  DWORD old = 0, size = sizeof old;
-  const bool had = RegQueryValueExW(desktop, L"LogPixels", nullptr, nullptr,
-                                    reinterpret_cast<BYTE*>(&old), &size) == ERROR_SUCCESS;
-  RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
-                 sizeof dpi);
+}
 
+// Runs the probe with HKCU\Control Panel\Desktop\LogPixels at dpi, then puts the old value back.
+Probe probeAt(DWORD dpi) {
+  const wchar_t* desktop = L"Control Panel\\Desktop";
+  DWORD old = 0, size = sizeof old;
+  const bool had = RegGetValueW(HKEY_CURRENT_USER, desktop, L"LogPixels", RRF_RT_REG_DWORD, nullptr,
+                                &old, &size) == ERROR_SUCCESS;
+  set(desktop, dpi);
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   const fs::path folder = fs::path(self).parent_path();
   const fs::path report = folder / ("layout-" + std::to_string(dpi) + ".txt");
-  std::wstring command =
-      L"\"" + (folder / "kestrun_layout_probe.exe").wstring() + L"\" \"" + report.wstring() + L"\"";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  DWORD status = 99;
-  if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                     &startup, &process)) {
-    WaitForSingleObject(process.hProcess, 60000);
-    GetExitCodeProcess(process.hProcess, &status);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  }
+  const std::wstring program = (folder / "kestrun_layout_probe.exe").wstring();
+  const intptr_t status = _wspawnl(_P_WAIT, program.c_str(), L"\"probe\"",
+                                   (L"\"" + report.wstring() + L"\"").c_str(), nullptr);
   if (had)
-    RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old),
-                   sizeof old);
+    set(desktop, old);
   else
-    RegDeleteValueW(desktop, L"LogPixels");
-  RegCloseKey(desktop);
-  EXPECT_EQ(status, 0u) << "the layout probe failed";
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, desktop, L"LogPixels");
+  EXPECT_EQ(status, 0) << "the layout probe failed";
 
   Probe probe;
   std::ifstream in(report);
   std::string word;
   in >> word >> probe.dpi >> word >> probe.clientWidth >> probe.clientHeight;
-  for (Probe::Control c; in >> c.left >> c.top >> c.width >> c.height >> c.fontHeight;) {
+  for (std::vector<int> c(5); in >> c[0] >> c[1] >> c[2] >> c[3] >> c[4];) {
     in.ignore(1);
-    std::getline(in, c.toolTip);
-    probe.controls.push_back(c);
+    std::getline(in, probe.controls.emplace_back(c, "").second);
   }
   return probe;
 }
 
 TEST(DpiLayout, EveryControlAtItsTwipsAndCaptionsFitFrom96To192Dpi) {
-  // The probe's flight-model names: the demo's may need a tool tip in one font and not in
-  // another; the third never fits. Every other caption of the window fits.
+  // The probe's flight-model names: the demo's two may need a tool tip in one font and not in
+  // another (either none or the whole name); the third never fits; every other caption fits.
   const std::map<std::string, std::pair<std::string, bool>> toolTips = {
       {"optFM0", {"Apache Flight Model", true}},
       {"optFM1", {"Tiger Flight Model", true}},
@@ -95,22 +80,18 @@ TEST(DpiLayout, EveryControlAtItsTwipsAndCaptionsFitFrom96To192Dpi) {
     ASSERT_EQ(probe.controls.size(), std::size(rows));
     for (std::size_t i = 0; i < std::size(rows); ++i) {
       SCOPED_TRACE(rows[i].name);
-      const auto& got = probe.controls[i];
+      const auto& [got, toolTip] = probe.controls[i];
       ui::Twips at = rows[i].at;  // in the client area: a frame's control is offset by the frame
-      for (const auto& frame : rows) {
-        if (rows[i].container != nullptr && rows[i].container == std::string(frame.name)) {
-          at.left += frame.at.left;
-          at.top += frame.at.top;
-        }
-      }
-      EXPECT_EQ((std::vector<int>{got.left, got.top, got.width, got.height, got.fontHeight}),
-                (std::vector<int>{px(at.left), px(at.top), px(at.width), px(at.height),
-                                  -MulDiv(8, dpi, 72)}));
+      for (const auto& frame : rows)
+        if (rows[i].container && rows[i].container == std::string(frame.name))
+          at.left += frame.at.left, at.top += frame.at.top;
+      EXPECT_EQ(got, (std::vector<int>{px(at.left), px(at.top), px(at.width), px(at.height),
+                                       -MulDiv(8, dpi, 72)}));
       const auto tip = toolTips.find(rows[i].name);
       if (tip == toolTips.end()) {
-        EXPECT_EQ(got.toolTip, "");
-      } else if (!(tip->second.second && got.toolTip.empty())) {
-        EXPECT_EQ(got.toolTip, tip->second.first);
+        EXPECT_EQ(toolTip, "");
+      } else if (!toolTip.empty() || !tip->second.second) {
+        EXPECT_EQ(toolTip, tip->second.first);
       }
     }
   }

@@ -3,8 +3,9 @@
 # msiexec installs per machine, the program and its Start-menu shortcut are there with an
 # uninstall entry; the installed program starts with the game installed (the demo's profile, the
 # installer's registry entry) and shows its window, at 96 and at 144 DPI (LogPixels), its client
-# area 4335 x 3735 twips; msiexec /x takes every file, the shortcut and the entry away again. The portable ZIP beside the MSI holds the program, README and licence.
-# Needs an X display (xvfb-run). With KESTRUN_SHOTS set, saves the window at each DPI as a PNG there.
+# area 4335 x 3735 twips; msiexec /x takes every file, the shortcut and the entry away again.
+# The portable ZIP beside the MSI holds the same program, README and licence. Needs an X display
+# (xvfb-run). With KESTRUN_SHOTS set, saves the window at each DPI as a PNG there.
 #   msi_cycle.sh PACKAGE-BASE     e.g. build-win64/kestrun-1.0.0-x64
 set -euo pipefail
 trap 'echo "msi_cycle.sh: line $LINENO failed: $BASH_COMMAND" >&2' ERR
@@ -19,13 +20,6 @@ fail() {
   exit 1
 }
 winpath() { echo "Z:${1//\//\\}"; }
-
-python3 - "$base.zip" <<'PY' || fail "the ZIP lacks a file"
-import sys, zipfile
-names = {n.split("/", 1)[-1] for n in zipfile.ZipFile(sys.argv[1]).namelist()}
-missing = {"kestrun.exe", "README.txt", "LICENSE.txt"} - names
-sys.exit(f"missing {sorted(missing)}" if missing else 0)
-PY
 
 product=$(msiinfo export "$msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" { print $2 }')
 uninstall="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$product"
@@ -42,20 +36,17 @@ entry() {
 desktop="HKCU\\Control Panel\\Desktop"
 original_dpi=$(wine reg query "$desktop" /v LogPixels 2>/dev/null | tr -d '\r' |
   awk '$1 == "LogPixels" { print $3 }' || true)
-restore_dpi() {
-  if [ -n "$original_dpi" ]; then
-    wine reg add "$desktop" /v LogPixels /t REG_DWORD /d "$((original_dpi))" /f >/dev/null
-  else
-    wine reg delete "$desktop" /v LogPixels /f >/dev/null 2>&1 || true
-  fi
-}
 # The game as its installer leaves it: the folder with its profile, its path in the registry's
 # 32-bit view. Taken away again at the end, with the DPI.
 game="$WINEPREFIX/drive_c/Gunship!"
 gunship='HKLM\Software\Hasbro Interactive'
 [ ! -e "$game" ] || fail "$game is there before the test"
 cleanup() {
-  restore_dpi
+  if [ -n "$original_dpi" ]; then
+    wine reg add "$desktop" /v LogPixels /t REG_DWORD /d "$((original_dpi))" /f >/dev/null
+  else
+    wine reg delete "$desktop" /v LogPixels /f >/dev/null 2>&1 || true
+  fi
   rm -rf "$game"
   wine reg delete "$gunship" /reg:32 /f >/dev/null 2>&1 || true
 }
@@ -69,15 +60,19 @@ wine msiexec /i "$(winpath "$msi")" /qn || fail "msiexec /i exited with $?"
 for f in kestrun.exe README.txt LICENSE.txt; do
   [ -f "$folder/$f" ] || fail "$f was not installed into Program Files\\Kestrun"
 done
-python3 - "$base.zip" "$folder/kestrun.exe" <<'PY' || fail "the MSI installs another kestrun.exe than the ZIP holds"
+python3 - "$base.zip" "$folder/kestrun.exe" <<'PY' || fail "the ZIP and the MSI differ"
 import sys, zipfile
 def program(data):  # less the time stamp and checksum that each strip of the program writes
     data, pe = bytearray(data), int.from_bytes(data[0x3C:0x40], "little")
     data[pe + 8:pe + 12] = data[pe + 88:pe + 92] = bytes(4)
     return data
 archive = zipfile.ZipFile(sys.argv[1])
-name = next(n for n in archive.namelist() if n.endswith("/kestrun.exe"))
-sys.exit(program(archive.read(name)) != program(open(sys.argv[2], "rb").read()))
+names = {n.split("/", 1)[-1]: n for n in archive.namelist()}
+missing = {"kestrun.exe", "README.txt", "LICENSE.txt"} - set(names)
+if missing:
+    sys.exit(f"the ZIP lacks {sorted(missing)}")
+if program(archive.read(names["kestrun.exe"])) != program(open(sys.argv[2], "rb").read()):
+    sys.exit("the MSI installs another kestrun.exe than the ZIP holds")
 PY
 link=$(shortcuts)
 [ -n "$link" ] || fail "no Start-menu shortcut"

@@ -44,13 +44,10 @@ for info in pe.FileInfo[0] if getattr(pe, "FileInfo", None) else []:
     for table in getattr(info, "StringTable", []):
         strings.update({k.decode(): v.decode() for k, v in table.entries.items()})
 fixed = pe.VS_FIXEDFILEINFO[0] if getattr(pe, "VS_FIXEDFILEINFO", None) else None
-numbers = [int(n) for n in version.split(".")] + [0]
-if fixed:
-    packed = (numbers[0] << 48) | (numbers[1] << 32) | (numbers[2] << 16) | numbers[3]
-    check((fixed.FileVersionMS << 32 | fixed.FileVersionLS) == packed, "binary file version")
-    check((fixed.ProductVersionMS << 32 | fixed.ProductVersionLS) == packed, "product version")
-else:
-    check(False, "no version resource")
+n = [int(part) for part in version.split(".")] + [0]
+packed = (n[0] << 48) | (n[1] << 32) | (n[2] << 16) | n[3]
+check(fixed is not None and (fixed.FileVersionMS << 32 | fixed.FileVersionLS) == packed ==
+      (fixed.ProductVersionMS << 32 | fixed.ProductVersionLS), "binary file or product version")
 for key, want in [("ProductName", "Kestrun"), ("FileVersion", version),
                   ("ProductVersion", version), ("OriginalFilename", "kestrun.exe")]:
     check(strings.get(key) == want, f"{key} is {strings.get(key)!r}, want {want!r}")

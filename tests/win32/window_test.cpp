@@ -44,21 +44,14 @@ class WindowTest : public ::testing::Test {
         return ui::Procedure([] { throw platform::Error("Drive Q: is gone."); });
       return ui::Procedure();
     });
-    auto as = [&controls]<class T>(const std::string& name, T*& out) {
+    const auto as = [&controls]<class T>(const std::string& name, T*& out) {
       out = dynamic_cast<T*>(controls.at(name));
     };
-    as("Command1", command1);
-    as("Command2", command2);
-    as("Command3", command3);
-    as("Option1", option1);
-    as("Option2", option2);
-    as("Text1", text1);
-    as("Text2", text2);
+    as("Command1", command1), as("Command2", command2), as("Command3", command3);
+    as("Option1", option1), as("Option2", option2), as("Text1", text1), as("Text2", text2);
     as("chkSr", check);
-    for (int i = 0; i < 3; ++i) {
-      as("optFM" + std::to_string(i), models[i]);
-      as("lblCurrent" + std::to_string(i), labels[i]);
-    }
+    for (int i = 0; i < 3; ++i)
+      as("optFM" + std::to_string(i), models[i]), as("lblCurrent" + std::to_string(i), labels[i]);
   }
 
   static HWND hwnd(const ui::Control* control) { return Win32Toolkit::handleOf(*control); }
@@ -74,51 +67,43 @@ class WindowTest : public ::testing::Test {
   std::vector<bool> option1Values, option2Values;
 };
 
-TEST_F(WindowTest, SizesComeFromTwipsAtTheScreensResolution) {
+// The layout in twips at the screen's resolution, and again at another after WM_DPICHANGED, with
+// the window where Windows suggests. A frame's control sits at the frame's corner plus its offset.
+TEST_F(WindowTest, SizesComeFromTwipsAtTheScreensResolutionAndFollowADpiChange) {
   HDC screen = GetDC(nullptr);
-  const int dpiX = GetDeviceCaps(screen, LOGPIXELSX), dpiY = GetDeviceCaps(screen, LOGPIXELSY);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSX), other = dpi == 192 ? 144 : 192;
+  ASSERT_EQ(GetDeviceCaps(screen, LOGPIXELSY), dpi);
   ReleaseDC(nullptr, screen);
-  RECT client{}, box{};
-  GetClientRect(toolkit.window(), &client);
-  // A frame's control sits at the frame's corner plus its own offset.
-  GetWindowRect(hwnd(text2), &box);
-  MapWindowPoints(nullptr, toolkit.window(), reinterpret_cast<POINT*>(&box), 2);
-  EXPECT_EQ(
-      (std::vector<LONG>{client.right, client.bottom, box.left, box.top, box.right - box.left}),
-      (std::vector<LONG>{MulDiv(4335, dpiX, 1440), MulDiv(3735, dpiY, 1440),
-                         MulDiv(120 + 480, dpiX, 1440), MulDiv(120 + 600, dpiY, 1440),
-                         MulDiv(3495, dpiX, 1440)}));
+  for (const int at : {dpi, other}) {
+    SCOPED_TRACE(at);
+    RECT window{50, 60, 50 + 999, 60 + 999}, client{}, box{};
+    if (at == other)
+      SendMessageW(toolkit.window(), WM_DPICHANGED, MAKEWPARAM(at, at),
+                   reinterpret_cast<LPARAM>(&window));
+    GetWindowRect(toolkit.window(), &window);
+    GetClientRect(toolkit.window(), &client);
+    GetWindowRect(hwnd(text2), &box);
+    MapWindowPoints(nullptr, toolkit.window(), reinterpret_cast<POINT*>(&box), 2);
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(hwnd(check), WM_GETFONT, 0, 0)), sizeof font,
+               &font);
+    const auto px = [at](int twips) { return static_cast<LONG>(MulDiv(twips, at, 1440)); };
+    EXPECT_EQ((std::vector<LONG>{client.right, client.bottom, box.left, box.top,
+                                 box.right - box.left, font.lfHeight}),
+              (std::vector<LONG>{px(4335), px(3735), px(120 + 480), px(120 + 600), px(3495),
+                                 -MulDiv(8, at, 72)}));
+    if (at == other) {
+      EXPECT_EQ((std::vector<LONG>{window.left, window.top}), (std::vector<LONG>{50, 60}));
+    }
+  }
 }
 
-TEST_F(WindowTest, ADpiChangeLaysTheWindowOutAgainAtTheSuggestedPlace) {
-  const int dpi = toolkit.dpi() == 192 ? 144 : 192;
-  // Windows suggests where the window goes; its size still comes from the twips.
-  RECT suggested{50, 60, 50 + 999, 60 + 999};
-  SendMessageW(toolkit.window(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
-               reinterpret_cast<LPARAM>(&suggested));
-  RECT window{}, client{}, box{};
-  GetWindowRect(toolkit.window(), &window);
-  GetClientRect(toolkit.window(), &client);
-  GetWindowRect(hwnd(text2), &box);
-  MapWindowPoints(nullptr, toolkit.window(), reinterpret_cast<POINT*>(&box), 2);
-  LOGFONTW font{};
-  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(hwnd(check), WM_GETFONT, 0, 0)), sizeof font,
-             &font);
-  const auto px = [dpi](int twips) { return static_cast<LONG>(MulDiv(twips, dpi, 1440)); };
-  EXPECT_EQ((std::vector<LONG>{window.left, window.top, client.right, client.bottom, box.left,
-                               box.top, box.right - box.left, font.lfHeight}),
-            (std::vector<LONG>{50, 60, px(4335), px(3735), px(600), px(720), px(3495),
-                               -MulDiv(8, dpi, 72)}));
-}
-
-TEST_F(WindowTest, ACaptionThatCannotFitShowsWholeInItsToolTip) {
-  const std::string longName = "Mil Mi-28N Night Havoc Flight Model";
-  const std::string tips[] = {toolkit.toolTipOf(*models[0]), toolkit.toolTipOf(*command1)};
-  EXPECT_EQ(tips[0] + tips[1], "") << "captions that fit have no tool tip";
-  models[0]->setCaption(longName);
+TEST_F(WindowTest, ACaptionThatCannotFitShowsWholeInItsToolTipWhileItCannot) {
+  EXPECT_EQ(toolkit.toolTipOf(*models[0]) + toolkit.toolTipOf(*command1), "");
   labels[0]->setCaption("Currently in force");
-  EXPECT_EQ(toolkit.toolTipOf(*models[0]), longName);
   EXPECT_EQ(toolkit.toolTipOf(*labels[0]), "Currently in force");
+  models[0]->setCaption("Mil Mi-28N Night Havoc Flight Model");
+  EXPECT_EQ(toolkit.toolTipOf(*models[0]), "Mil Mi-28N Night Havoc Flight Model");
   models[0]->setCaption("Tiger Flight Model");
   EXPECT_EQ(toolkit.toolTipOf(*models[0]), "") << "the tool tip goes when the caption fits";
 }
@@ -149,8 +134,29 @@ TEST_F(WindowTest, CaptionsTextsAndStatesReadBack) {
   EXPECT_EQ(check->value(), 1);
 }
 
-// What a screen reader reads through MSAA: the role each window class gives, the folder options
-// named after their boxes, a flight model described "Current" while its marker shows.
+// What a screen reader reads of a control through MSAA: "role|name|description".
+std::wstring readOut(HWND control) {
+  IAccessible* object = nullptr;
+  if (FAILED(AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible),
+                                        reinterpret_cast<void**>(&object))))
+    return L"no object";
+  VARIANT self{}, role{};
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  object->get_accRole(self, &role);
+  std::wstring seen = std::to_wstring(role.vt == VT_I4 ? role.lVal : 0);
+  for (auto get : {&IAccessible::get_accName, &IAccessible::get_accDescription}) {
+    BSTR value = nullptr;
+    seen += L"|";
+    if (SUCCEEDED((object->*get)(self, &value)) && value != nullptr) seen += value;
+    SysFreeString(value);
+  }
+  object->Release();
+  return seen;
+}
+
+// The role each window class gives, the folder options named after their boxes (the text set by
+// code or typed), a flight model described "Current" while its marker shows.
 TEST_F(WindowTest, ScreenReadersReadRolesNamesAndDescriptions) {
   toolkit.nameAfterText(*option1, "Use the folder ", *text1);
   toolkit.nameAfterText(*option2, "Use the folder ", *text2);
@@ -158,63 +164,38 @@ TEST_F(WindowTest, ScreenReadersReadRolesNamesAndDescriptions) {
   models[1]->setCaption("Tiger Flight Model");
   labels[0]->setVisible(false);
   labels[2]->setVisible(false);
-
-  struct Read {
-    LONG role = 0;
-    std::wstring name, description;
-  };
-  const auto read = [](const ui::Control* control) {
-    Read seen;
-    IAccessible* object = nullptr;
-    if (FAILED(AccessibleObjectFromWindow(hwnd(control), OBJID_CLIENT, __uuidof(IAccessible),
-                                          reinterpret_cast<void**>(&object))))
-      return seen;
-    VARIANT self{};
-    self.vt = VT_I4;
-    self.lVal = CHILDID_SELF;
-    VARIANT role{};
-    if (SUCCEEDED(object->get_accRole(self, &role)) && role.vt == VT_I4) seen.role = role.lVal;
-    for (auto [text, get] : {std::pair{&seen.name, &IAccessible::get_accName},
-                             std::pair{&seen.description, &IAccessible::get_accDescription}}) {
-      BSTR value = nullptr;
-      if (SUCCEEDED((object->*get)(self, &value)) && value != nullptr) *text = value;
-      SysFreeString(value);
-    }
-    object->Release();
-    return seen;
-  };
   const struct {
     const ui::Control* control;
-    Read reads;
+    LONG role;
+    const wchar_t *before, *after;  // name|description
   } rows[] = {
-      {command1, {ROLE_SYSTEM_PUSHBUTTON, L"Copy & Launch", L""}},
-      {option1, {ROLE_SYSTEM_RADIOBUTTON, L"Use the folder c:\\Gunship!", L""}},
-      {text1, {ROLE_SYSTEM_TEXT, L"", L""}},
-      {models[0], {ROLE_SYSTEM_RADIOBUTTON, L"?", L""}},
-      {models[1], {ROLE_SYSTEM_RADIOBUTTON, L"Tiger Flight Model", L"Current"}},
+      {command1, ROLE_SYSTEM_PUSHBUTTON, L"Copy & Launch|", L"Copy & Launch|"},
+      {option1, ROLE_SYSTEM_RADIOBUTTON, L"Use the folder c:\\Gunship!|",
+       L"Use the folder d:\\Spiele \u00e9t\u00e9|"},
+      {option2, ROLE_SYSTEM_RADIOBUTTON, L"Use the folder c:\\Gunship!|",
+       L"Use the folder c:\\Gunship! (2)|"},
+      {text1, ROLE_SYSTEM_TEXT, L"|", L"|"},
+      {models[0], ROLE_SYSTEM_RADIOBUTTON, L"?|", L"?|"},
+      {models[1], ROLE_SYSTEM_RADIOBUTTON, L"Tiger Flight Model|Current", L"Tiger Flight Model|"},
+      {models[2], ROLE_SYSTEM_RADIOBUTTON, L"?|", L"?|Current"},
   };
   // Windows' standard objects give each window class its role; Wine's give buttons and static
   // texts the role of a plain client area.
   const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-  for (const auto& row : rows) {
-    SCOPED_TRACE(testing::PrintToString(row.reads.name));
-    const Read seen = read(row.control);
-    const bool plain = wine && row.reads.role != ROLE_SYSTEM_TEXT;
-    EXPECT_EQ(seen.role, plain ? ROLE_SYSTEM_CLIENT : row.reads.role);
-    EXPECT_EQ(seen.name, row.reads.name);
-    EXPECT_EQ(seen.description, row.reads.description);
+  for (const bool after : {false, true}) {
+    for (const auto& row : rows) {
+      const LONG role = wine && row.role != ROLE_SYSTEM_TEXT ? ROLE_SYSTEM_CLIENT : row.role;
+      EXPECT_EQ(readOut(hwnd(row.control)),
+                std::to_wstring(role) + L"|" + (after ? row.after : row.before));
+    }
+    if (after) break;
+    text1->setText("d:\\Spiele \xC3\xA9t\xC3\xA9");
+    const int end = GetWindowTextLengthW(hwnd(text2));
+    SendMessageW(hwnd(text2), EM_SETSEL, end, end);
+    SendMessageW(hwnd(text2), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L" (2)"));
+    labels[1]->setVisible(false);
+    labels[2]->setVisible(true);
   }
-  // The name follows the box's text, set by code or typed; the description follows the marker.
-  text1->setText("d:\\Spiele \xC3\xA9t\xC3\xA9");
-  const int end = GetWindowTextLengthW(hwnd(text2));
-  SendMessageW(hwnd(text2), EM_SETSEL, end, end);
-  SendMessageW(hwnd(text2), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L" (2)"));
-  labels[1]->setVisible(false);
-  labels[2]->setVisible(true);
-  EXPECT_EQ(read(option1).name, L"Use the folder d:\\Spiele \u00e9t\u00e9");
-  EXPECT_EQ(read(option2).name, L"Use the folder c:\\Gunship! (2)");
-  EXPECT_EQ(read(models[1]).description, L"");
-  EXPECT_EQ(read(models[2]).description, L"Current");
   EXPECT_EQ(option1->caption(), "Option1") << "the caption stays the window's own";
 }
 

@@ -17,9 +17,9 @@
 #include <fstream>
 #include <string>
 
-#include "window/GameLayout.h"
 #include "platform/posix/ProfileHooks.h"
 #include "settings/Module1.h"
+#include "window/GameLayout.h"
 
 namespace {
 
@@ -28,7 +28,8 @@ namespace fs = std::filesystem;
 std::string flightModel(const std::string& name, const std::string& helo, int base) {
   std::string s = "[" + name + "]\r\n";
   for (std::size_t i = 0; i + 1 < game::kCopyList.size(); ++i)
-    s += std::string(game::kCopyList[i]) + "=" + std::to_string(base + static_cast<int>(i)) + "\r\n";
+    s +=
+        std::string(game::kCopyList[i]) + "=" + std::to_string(base + static_cast<int>(i)) + "\r\n";
   return s + "Helo=" + helo + "\r\n\r\n";
 }
 

@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <string>
 
-#include "window/GameLayout.h"
 #include "platform/Platform.h"
 #include "settings/Module1.h"
 #include "ui/Host.h"
 #include "window/Form1.h"
+#include "window/GameLayout.h"
 
 void Form1::CheckFMs() {
   IniFile = GamePath + game::kProfilePath;

@@ -16,8 +16,8 @@ inline constexpr const char* kCustomSection = "custom";
 inline constexpr const char* kHeloKey = "Helo";
 
 // The profile section of each flight-model slot, in the window's order.
-inline constexpr std::array<const char*, 3> kSlotSections = {"ApacheFlightModel",
-                                                            "TigerFlightModel", "HavocFlightModel"};
+inline constexpr std::array<const char*, 3> kSlotSections = {
+    "ApacheFlightModel", "TigerFlightModel", "HavocFlightModel"};
 
 // The keys a copy takes into the custom section, in the order they are copied: the eight
 // handling values, then the helicopter's name.

@@ -8,8 +8,27 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace ui {
+
+// What a caption shows and a screen reader reads: "&&" is one ampersand; a lone "&" would mark
+// an access key, which no control of this window has, so it shows nothing. For the bindings,
+// in their own character type ('&' is one unit in UTF-8 and UTF-16 alike).
+template <class Char>
+std::basic_string<Char> shownCaption(std::basic_string_view<Char> caption) {
+  std::basic_string<Char> shown;
+  shown.reserve(caption.size());
+  for (std::size_t i = 0; i < caption.size(); ++i) {
+    if (caption[i] != Char('&')) {
+      shown += caption[i];
+    } else if (i + 1 < caption.size() && caption[i + 1] == Char('&')) {
+      shown += Char('&');
+      ++i;
+    }
+  }
+  return shown;
+}
 
 // Position and size in twips (15 twips to a logical pixel), relative to the container's
 // top-left corner: the window's client area or the frame's.

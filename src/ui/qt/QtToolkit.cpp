@@ -42,21 +42,9 @@ bool& eventLoopRunning() {
   return running;
 }
 
-// The text a caption shows: "&&" is one ampersand; a lone "&" would mark an access key, which
-// no control of this window has, so it shows nothing.
+// The text a caption shows, as a Qt string.
 QString shownText(const std::string& caption) {
-  const QString in = QString::fromUtf8(caption);
-  QString out;
-  out.reserve(in.size());
-  for (qsizetype i = 0; i < in.size(); ++i) {
-    if (in[i] != u'&') {
-      out += in[i];
-    } else if (i + 1 < in.size() && in[i + 1] == u'&') {
-      out += u'&';
-      ++i;
-    }
-  }
-  return out;
+  return QString::fromStdString(shownCaption(std::string_view(caption)));
 }
 
 // Buttons and group boxes read "&" as their mnemonic marker; doubled, it stays a literal.

@@ -6,6 +6,8 @@
 #include <optional>
 #include <utility>
 
+#include "ui/Controls.h"
+
 namespace ui::win32 {
 namespace {
 
@@ -72,8 +74,9 @@ class Annotated final : public IAccessible {
       return standard_->get_accDescription(child, description);
     HWND label = annotation_.describedBy;
     const bool shown = (GetWindowLongW(label, GWL_STYLE) & WS_VISIBLE) != 0;
-    return answer(shown ? std::optional(readCaption(windowText(label))) : std::nullopt,
-                  description);
+    return answer(
+        shown ? std::optional(shownCaption(std::wstring_view(windowText(label)))) : std::nullopt,
+        description);
   }
 
   // IDispatch and the rest of IAccessible: the standard object's.
@@ -160,19 +163,6 @@ class Annotated final : public IAccessible {
 };
 
 }  // namespace
-
-std::wstring readCaption(const std::wstring& caption) {
-  std::wstring read;
-  for (std::size_t i = 0; i < caption.size(); ++i) {
-    if (caption[i] != L'&') {
-      read += caption[i];
-    } else if (i + 1 < caption.size() && caption[i + 1] == L'&') {
-      read += L'&';
-      ++i;
-    }
-  }
-  return read;
-}
 
 LRESULT answerGetObject(HWND hwnd, WPARAM wParam, LPARAM lParam, const Annotation& annotation) {
   // The object id arrives as a 32-bit value in a wider parameter.

@@ -34,7 +34,4 @@ struct Annotation {
 // DefSubclassProc, as is a request the system cannot answer. Returns the message's result.
 LRESULT answerGetObject(HWND hwnd, WPARAM wParam, LPARAM lParam, const Annotation& annotation);
 
-// A label's caption as it reads: "&&" is one ampersand, a lone "&" marks nothing here.
-std::wstring readCaption(const std::wstring& caption);
-
 }  // namespace ui::win32

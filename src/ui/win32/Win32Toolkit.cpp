@@ -78,12 +78,9 @@ HFONT dialogFont(int dpi) {
   return CreateFontIndirectW(&font);
 }
 
-// What a caption shows: "&&" is one ampersand.
+// What a caption shows.
 std::wstring shownText(const std::string& caption) {
-  std::wstring text = toWide(caption);
-  for (std::size_t at = text.find(L"&&"); at != std::wstring::npos; at = text.find(L"&&", at + 1))
-    text.erase(at, 1);
-  return text;
+  return toWide(shownCaption(std::string_view(caption)));
 }
 
 }  // namespace

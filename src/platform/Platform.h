@@ -32,9 +32,22 @@ inline constexpr std::uint32_t kTextBytesPerAnsiByte = 3;
 // Registry access mask for reading (KEY_READ).
 inline constexpr std::uint32_t kKeyRead = 0x20019;
 
-// A registry key handle as the program holds it: 32 bits. The predefined roots have the
-// values Windows defines (0x80000000 HKEY_CLASSES_ROOT ... 0x80000006 HKEY_DYN_DATA).
+// A registry key handle as the program holds it: 32 bits.
 using RegKey = std::uint32_t;
+
+// The predefined roots, with the values Windows defines. Any other handle is one that
+// regOpenKeyEx gave out.
+inline constexpr RegKey kHkeyClassesRoot = 0x80000000;
+inline constexpr RegKey kHkeyCurrentUser = 0x80000001;
+inline constexpr RegKey kHkeyLocalMachine = 0x80000002;
+inline constexpr RegKey kHkeyUsers = 0x80000003;
+inline constexpr RegKey kHkeyPerformanceData = 0x80000004;
+inline constexpr RegKey kHkeyCurrentConfig = 0x80000005;
+inline constexpr RegKey kHkeyDynData = 0x80000006;
+
+constexpr bool isPredefinedRoot(RegKey key) {
+  return key >= kHkeyClassesRoot && key <= kHkeyDynData;
+}
 
 // Attribute masks of the entry probe.
 inline constexpr int kAttrNormal = 0;      // ordinary files only

@@ -21,10 +21,13 @@ std::uint32_t HiveFromName(std::string& name) {
     const char* name;
     std::uint32_t handle;
   } kRoots[] = {
-      {"HKEY_CLASSES_ROOT", 0x80000000},     {"HKEY_CURRENT_USER", 0x80000001},
-      {"HKEY_LOCAL_MACHINE", 0x80000002},    {"HKEY_USERS", 0x80000003},
-      {"HKEY_PERFORMANCE_DATA", 0x80000004}, {"HKEY_CURRENT_CONFIG", 0x80000005},
-      {"HKEY_DYN_DATA", 0x80000006},
+      {"HKEY_CLASSES_ROOT", platform::kHkeyClassesRoot},
+      {"HKEY_CURRENT_USER", platform::kHkeyCurrentUser},
+      {"HKEY_LOCAL_MACHINE", platform::kHkeyLocalMachine},
+      {"HKEY_USERS", platform::kHkeyUsers},
+      {"HKEY_PERFORMANCE_DATA", platform::kHkeyPerformanceData},
+      {"HKEY_CURRENT_CONFIG", platform::kHkeyCurrentConfig},
+      {"HKEY_DYN_DATA", platform::kHkeyDynData},
   };
   for (const auto& root : kRoots)
     if (name == root.name) return root.handle;

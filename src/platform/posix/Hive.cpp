@@ -286,14 +286,6 @@ bool parseHex32(std::string_view line, std::size_t& pos, std::uint32_t& value) {
   return digits > 0;
 }
 
-void appendUtf16(std::vector<std::uint8_t>& data, std::u16string_view text) {
-  data.reserve(data.size() + 2 * text.size());
-  for (char16_t unit : text) {
-    data.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-    data.push_back(static_cast<std::uint8_t>(unit >> 8));
-  }
-}
-
 // hex:bb,bb,... from line[pos], continuing over lines that end in a backslash.
 bool parseHexList(Lines& lines, std::string_view line, std::size_t pos,
                   std::vector<std::uint8_t>& data) {
@@ -340,7 +332,7 @@ bool parseData(Lines& lines, std::string_view line, std::size_t pos, Value& valu
     std::u16string text;
     if (!unescape(line, ++pos, '"', text)) return false;
     text.push_back(u'\0');
-    appendUtf16(value.data, text);
+    text::appendUtf16Bytes(value.data, text);
     return true;
   }
   if (startsWith(line, pos, "dword:")) {

@@ -41,14 +41,6 @@ namespace fs = std::filesystem;
 namespace hive = posix::hive;
 using hive::Survey;
 
-constexpr RegKey kClassesRoot = 0x80000000;
-constexpr RegKey kCurrentUser = 0x80000001;
-constexpr RegKey kLocalMachine = 0x80000002;
-constexpr RegKey kUsers = 0x80000003;
-constexpr RegKey kCurrentConfig = 0x80000005;
-constexpr RegKey kLastRoot = 0x80000006;
-constexpr RegKey kFirstRoot = kClassesRoot;
-
 constexpr std::int32_t kErrorInvalidParameter = 87;
 
 // Symbolic links followed in one open, before it gives up on a loop.
@@ -94,10 +86,7 @@ std::u16string userSid() {
 }
 
 std::u16string utf16Of(const std::vector<std::uint8_t>& bytes) {
-  std::u16string text(bytes.size() / 2, u'\0');
-  for (std::size_t i = 0; i < text.size(); ++i)
-    text[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-  return text;
+  return posix::text::utf16OfBytes(bytes.data(), bytes.size());
 }
 
 bool isStringType(std::uint32_t type) {
@@ -207,26 +196,26 @@ bool startOf(RegKey root, Place& place, std::int32_t& status) {
     return true;
   }
   switch (root) {
-    case kLocalMachine:
+    case kHkeyLocalMachine:
       place = Place{HiveFile::System, {}, false};
       return true;
-    case kCurrentUser:
+    case kHkeyCurrentUser:
       place = Place{HiveFile::User, {}, false};
       return true;
-    case kUsers:
+    case kHkeyUsers:
       place = Place{HiveFile::System, {}, true};
       return true;
-    case kClassesRoot:
+    case kHkeyClassesRoot:
       place = Place{HiveFile::System, kClasses, false};
       return true;
-    case kCurrentConfig:
+    case kHkeyCurrentConfig:
       place =
           Place{HiveFile::System,
                 hive::components(u"System\\CurrentControlSet\\Hardware Profiles\\Current"), false};
       return true;
     default:
       // HKEY_PERFORMANCE_DATA and HKEY_DYN_DATA have no store in a prefix.
-      status = root >= kFirstRoot && root <= kLastRoot ? kErrorFileNotFound : kErrorInvalidHandle;
+      status = isPredefinedRoot(root) ? kErrorFileNotFound : kErrorInvalidHandle;
       return false;
   }
 }
@@ -241,10 +230,11 @@ std::int32_t placeOf(RegKey key, Place& place) {
 }
 
 RegKey allocateHandle(const Place& place) {
-  while (openKeys.count(nextHandle)) nextHandle = nextHandle >= kFirstRoot - 1 ? 1 : nextHandle + 1;
+  while (openKeys.count(nextHandle))
+    nextHandle = nextHandle >= kHkeyClassesRoot - 1 ? 1 : nextHandle + 1;
   const RegKey handle = nextHandle;
   openKeys.emplace(handle, place);
-  nextHandle = nextHandle >= kFirstRoot - 1 ? 1 : nextHandle + 1;
+  nextHandle = nextHandle >= kHkeyClassesRoot - 1 ? 1 : nextHandle + 1;
   return handle;
 }
 
@@ -259,7 +249,7 @@ std::int32_t regOpenKeyEx(RegKey root, const char* subKey, std::uint32_t /*optio
   if (!startOf(root, start, status)) return status;
   std::u16string path = posix::text::utf16Of(subKey ? subKey : "");
   // Windows skips one leading backslash under HKEY_CLASSES_ROOT itself, nowhere else.
-  if (root == kClassesRoot && !path.empty() && path.front() == u'\\') path.erase(0, 1);
+  if (root == kHkeyClassesRoot && !path.empty() && path.front() == u'\\') path.erase(0, 1);
   if (!path.empty() && path.front() == u'\\') return kErrorBadPathname;
   std::vector<std::u16string> parts = hive::components(path);
   if (parts.size() > hive::kMaxDepth) return kErrorFileNotFound;
@@ -333,7 +323,7 @@ std::int32_t regQueryValueEx(RegKey key, const char* valueName, std::uint32_t* /
 
 std::int32_t regCloseKey(RegKey key) {
   if (openKeys.erase(key)) return kErrorSuccess;
-  return key >= kFirstRoot && key <= kLastRoot ? kErrorSuccess : kErrorInvalidHandle;
+  return isPredefinedRoot(key) ? kErrorSuccess : kErrorInvalidHandle;
 }
 
 }  // namespace platform

@@ -16,9 +16,6 @@
 namespace platform {
 namespace {
 
-constexpr RegKey kFirstRoot = 0x80000000u;
-constexpr RegKey kLastRoot = 0x80000006u;
-
 struct OpenKeys {
   std::map<RegKey, HKEY> handles;
   RegKey next = 1;
@@ -29,14 +26,11 @@ OpenKeys& openKeys() {
   return keys;
 }
 
-bool isRoot(RegKey key) {
-  return key >= kFirstRoot && key <= kLastRoot;
-}
-
 // The HKEY a program handle stands for, or nullptr when it stands for none.
 HKEY toHkey(RegKey key) {
   // The predefined roots are sign-extended 32-bit values, as the Windows headers define them.
-  if (isRoot(key)) return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(key)));
+  if (isPredefinedRoot(key))
+    return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(key)));
   const auto& handles = openKeys().handles;
   const auto found = handles.find(key);
   return found == handles.end() ? nullptr : found->second;
@@ -60,7 +54,7 @@ std::int32_t regOpenKeyEx(RegKey root, const char* subKey, std::uint32_t options
   if (status != ERROR_SUCCESS) return status;
   OpenKeys& keys = openKeys();
   RegKey id = keys.next;
-  while (id == 0 || isRoot(id) || keys.handles.count(id) != 0) ++id;
+  while (id == 0 || isPredefinedRoot(id) || keys.handles.count(id) != 0) ++id;
   keys.next = id + 1;
   keys.handles.emplace(id, opened);
   *result = id;
@@ -110,7 +104,7 @@ std::int32_t regQueryValueEx(RegKey key, const char* valueName, std::uint32_t* r
 }
 
 std::int32_t regCloseKey(RegKey key) {
-  if (isRoot(key)) return RegCloseKey(toHkey(key));
+  if (isPredefinedRoot(key)) return RegCloseKey(toHkey(key));
   auto& handles = openKeys().handles;
   const auto found = handles.find(key);
   if (found == handles.end()) return kErrorInvalidHandle;

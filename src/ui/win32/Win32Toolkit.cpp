@@ -32,6 +32,8 @@ constexpr int kFontPoints = 8;
 // button's edges. kNoCaptionTip: the control's caption never gets a tool tip.
 constexpr int kMarkMargin = 255;
 constexpr int kButtonMargin = 150;
+// The selection mark alone: an option button not twice as wide shows the mark and no caption.
+constexpr int kMarkWidth = 195;
 constexpr int kNoCaptionTip = -1;
 // Sent before WM_DPICHANGED to ask for the window's size at the new DPI (Windows 10 1703).
 constexpr UINT kGetDpiScaledSize = 0x02E4;
@@ -76,6 +78,22 @@ HFONT dialogFont(int dpi) {
   font.lfHeight = -MulDiv(kFontPoints, dpi, 72);
   font.lfWidth = 0;
   return CreateFontIndirectW(&font);
+}
+
+// The message box icon of a style: the four the program's styles name, or none.
+UINT iconFor(int style) {
+  switch (style & kIconMask) {
+    case kCritical:
+      return MB_ICONSTOP;
+    case kQuestion:
+      return MB_ICONQUESTION;
+    case kExclamation:
+      return MB_ICONEXCLAMATION;
+    case kInformation:
+      return MB_ICONINFORMATION;
+    default:
+      return 0;
+  }
 }
 
 // What a caption shows.
@@ -288,10 +306,7 @@ Win32Toolkit::~Win32Toolkit() {
   if (font_ != nullptr) DeleteObject(font_);
 }
 
-int Win32Toolkit::pixelsX(int twips) const {
-  return MulDiv(twips, dpi_, kTwipsPerInch);
-}
-int Win32Toolkit::pixelsY(int twips) const {
+int Win32Toolkit::pixels(int twips) const {
   return MulDiv(twips, dpi_, kTwipsPerInch);
 }
 
@@ -354,15 +369,15 @@ void Win32Toolkit::changeDpi(int dpi, POINT topLeft) {
   // per-monitor frames), the client area decides: the window grows or shrinks by the difference.
   RECT client{};
   GetClientRect(window_, &client);
-  const int missingX = pixelsX(clientWidth_) - client.right;
-  const int missingY = pixelsY(clientHeight_) - client.bottom;
+  const int missingX = pixels(clientWidth_) - client.right;
+  const int missingY = pixels(clientHeight_) - client.bottom;
   if (missingX != 0 || missingY != 0)
     SetWindowPos(window_, nullptr, 0, 0, size.cx + missingX, size.cy + missingY,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   for (const auto& control : controls_) {
     const Twips& place = control->place;
-    SetWindowPos(control->hwnd(), nullptr, pixelsX(place.left), pixelsY(place.top),
-                 pixelsX(place.width), pixelsY(place.height), SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(control->hwnd(), nullptr, pixels(place.left), pixels(place.top),
+                 pixels(place.width), pixels(place.height), SWP_NOZORDER | SWP_NOACTIVATE);
     SendMessageW(control->hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
     fitCaption(*control);
   }
@@ -385,42 +400,39 @@ void Win32Toolkit::fitCaption(const Win32Control& control) {
   tool.hwnd = window_;
   tool.uId = reinterpret_cast<UINT_PTR>(control.hwnd());
   SendMessageW(toolTips_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-  if (extent.cx > pixelsX(control.place.width - control.captionMargin)) {
+  if (extent.cx > pixels(control.place.width - control.captionMargin)) {
     tool.lpszText = shown.data();
     SendMessageW(toolTips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
   }
 }
 
-HWND Win32Toolkit::createControl(Frame* container, const Twips& at, const wchar_t* className,
-                                 DWORD style, DWORD exStyle, const std::string& text,
-                                 bool startsGroup) {
-  Twips place = at;
-  if (container != nullptr) {
-    const auto& origin = dynamic_cast<const Win32Frame&>(*container).origin();
-    place.left += origin.left;
-    place.top += origin.top;
-  }
+Twips Win32Toolkit::placeIn(const Frame* container, const Twips& at) {
+  if (container == nullptr) return at;
+  const Twips& origin = dynamic_cast<const Win32Frame&>(*container).origin();
+  return {at.left + origin.left, at.top + origin.top, at.width, at.height};
+}
+
+HWND Win32Toolkit::createControl(const Frame* container, const Twips& place,
+                                 const wchar_t* className, DWORD style, DWORD exStyle,
+                                 const std::string& text) {
   // A group starts at every control of the window and at the first control of each frame.
-  const Control* owner = container;
-  if (owner == nullptr || owner != lastContainer_ || !anyControl_ || startsGroup) style |= WS_GROUP;
-  lastContainer_ = owner;
-  anyControl_ = true;
+  if (container == nullptr || container != lastContainer_) style |= WS_GROUP;
+  lastContainer_ = container;
 
   const int id = kFirstControlId + static_cast<int>(controls_.size());
   HWND hwnd = CreateWindowExW(
-      exStyle, className, toWide(text).c_str(), WS_CHILD | WS_VISIBLE | style, pixelsX(place.left),
-      pixelsY(place.top), pixelsX(place.width), pixelsY(place.height), window_,
+      exStyle, className, toWide(text).c_str(), WS_CHILD | WS_VISIBLE | style, pixels(place.left),
+      pixels(place.top), pixels(place.width), pixels(place.height), window_,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
   SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-  nextPlace_ = place;
   return hwnd;
 }
 
 template <class T, class... Args>
-T& Win32Toolkit::adopt(int captionMargin, Args&&... args) {
+T& Win32Toolkit::adopt(const Twips& place, int captionMargin, Args&&... args) {
   auto control = std::make_unique<T>(std::forward<Args>(args)...);
   T& made = *control;
-  made.place = nextPlace_;
+  made.place = place;
   made.captionMargin = captionMargin;
   controls_.push_back(std::move(control));
   fitCaption(made);
@@ -428,47 +440,49 @@ T& Win32Toolkit::adopt(int captionMargin, Args&&... args) {
 }
 
 Frame& Win32Toolkit::addFrame(const Twips& at, const std::string& caption) {
-  HWND hwnd = createControl(nullptr, at, L"BUTTON", BS_GROUPBOX, 0, caption, true);
+  HWND hwnd = createControl(nullptr, at, L"BUTTON", BS_GROUPBOX, 0, caption);
   // A group box takes no mouse, so it could show no tool tip.
-  return adopt<Win32Frame>(kNoCaptionTip, hwnd, at);
+  return adopt<Win32Frame>(at, kNoCaptionTip, hwnd, at);
 }
 
 OptionButton& Win32Toolkit::addOptionButton(Frame* container, const Twips& at,
                                             const std::string& caption, Procedure onClick) {
-  // The selection mark takes about 195 twips; a button not twice as wide shows the mark alone.
-  const bool showsText = at.width >= 2 * 195;
-  HWND hwnd = createControl(container, at, L"BUTTON", BS_AUTORADIOBUTTON | WS_TABSTOP, 0,
-                            showsText ? caption : std::string(), false);
-  auto& option = adopt<Win32OptionButton>(showsText ? kMarkMargin : kNoCaptionTip, *this, hwnd,
-                                          container, std::move(onClick), showsText);
+  const bool showsText = at.width >= 2 * kMarkWidth;
+  const Twips place = placeIn(container, at);
+  HWND hwnd = createControl(container, place, L"BUTTON", BS_AUTORADIOBUTTON | WS_TABSTOP, 0,
+                            showsText ? caption : std::string());
+  auto& option = adopt<Win32OptionButton>(place, showsText ? kMarkMargin : kNoCaptionTip, *this,
+                                          hwnd, container, std::move(onClick), showsText);
   option.setCaption(caption);
   return option;
 }
 
 TextBox& Win32Toolkit::addTextBox(Frame* container, const Twips& at, const std::string& text) {
-  HWND hwnd = createControl(container, at, L"EDIT", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP,
-                            WS_EX_CLIENTEDGE, text, false);
+  const Twips place = placeIn(container, at);
+  HWND hwnd = createControl(container, place, L"EDIT", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP,
+                            WS_EX_CLIENTEDGE, text);
   SendMessageW(hwnd, EM_SETLIMITTEXT, 0, 0);  // no limit but the system's
-  return adopt<Win32TextBox>(kNoCaptionTip, hwnd, container, Procedure{});
+  return adopt<Win32TextBox>(place, kNoCaptionTip, hwnd, container, Procedure{});
 }
 
 Label& Win32Toolkit::addLabel(Frame* container, const Twips& at, const std::string& caption) {
   // SS_NOTIFY: the label takes the mouse, so its tool tip can show.
-  HWND hwnd = createControl(container, at, L"STATIC", SS_LEFT | SS_NOTIFY, 0, caption, false);
-  return adopt<Win32Label>(0, hwnd, container, Procedure{});
+  const Twips place = placeIn(container, at);
+  HWND hwnd = createControl(container, place, L"STATIC", SS_LEFT | SS_NOTIFY, 0, caption);
+  return adopt<Win32Label>(place, 0, hwnd, container, Procedure{});
 }
 
 CheckBox& Win32Toolkit::addCheckBox(Frame* container, const Twips& at, const std::string& caption) {
-  HWND hwnd =
-      createControl(container, at, L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, 0, caption, false);
-  return adopt<Win32CheckBox>(kMarkMargin, hwnd, container, Procedure{});
+  const Twips place = placeIn(container, at);
+  HWND hwnd = createControl(container, place, L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, 0, caption);
+  return adopt<Win32CheckBox>(place, kMarkMargin, hwnd, container, Procedure{});
 }
 
 CommandButton& Win32Toolkit::addCommandButton(Frame* container, const Twips& at,
                                               const std::string& caption, Procedure onClick) {
-  HWND hwnd =
-      createControl(container, at, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, caption, false);
-  return adopt<Win32CommandButton>(kButtonMargin, hwnd, container, std::move(onClick));
+  const Twips place = placeIn(container, at);
+  HWND hwnd = createControl(container, place, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, caption);
+  return adopt<Win32CommandButton>(place, kButtonMargin, hwnd, container, std::move(onClick));
 }
 
 void Win32Toolkit::nameAfterText(OptionButton& option, const std::string& prefix, TextBox& box) {
@@ -593,20 +607,19 @@ LRESULT CALLBACK Win32Toolkit::windowProc(HWND hwnd, UINT message, WPARAM wParam
 namespace ui {
 
 std::unique_ptr<Toolkit> makeToolkit(int& /*argc*/, char** /*argv*/) {
-  ui::setHostUnlessSet(
-      Host{[](const std::string& prompt, int style, const std::string& title) {
-             using win32::activeToolkit;
-             HWND owner = activeToolkit != nullptr ? activeToolkit->window() : nullptr;
-             const UINT type = style == kCritical ? MB_ICONSTOP | MB_OK : MB_OK;
-             return MessageBoxW(owner, platform::win32::toWide(prompt).c_str(),
-                                platform::win32::toWide(title).c_str(), type);
-           },
-           [] {
-             if (win32::activeToolkit != nullptr && win32::activeToolkit->window() != nullptr)
-               win32::activeToolkit->close();
-             else
-               PostQuitMessage(0);
-           }});
+  ui::setHostUnlessSet(Host{
+      [](const std::string& prompt, int style, const std::string& title) {
+        using win32::activeToolkit;
+        HWND owner = activeToolkit != nullptr ? activeToolkit->window() : nullptr;
+        return MessageBoxW(owner, platform::win32::toWide(prompt).c_str(),
+                           platform::win32::toWide(title).c_str(), MB_OK | win32::iconFor(style));
+      },
+      [] {
+        if (win32::activeToolkit != nullptr && win32::activeToolkit->window() != nullptr)
+          win32::activeToolkit->close();
+        else
+          PostQuitMessage(0);
+      }});
   auto toolkit = std::make_unique<win32::Win32Toolkit>();
   win32::activeToolkit = toolkit.get();
   return toolkit;

@@ -52,10 +52,9 @@ class Win32Toolkit : public Toolkit {
   HWND window() const { return window_; }
   // The window handle behind a control this toolkit made.
   static HWND handleOf(const Control& control);
-  // The window's DPI, and pixels for twips at it: twips * dpi / 1440.
+  // The window's DPI, and pixels for twips at it, across and down alike: twips * dpi / 1440.
   int dpi() const { return dpi_; }
-  int pixelsX(int twips) const;
-  int pixelsY(int twips) const;
+  int pixels(int twips) const;
   // The tool tip a control shows (empty when its caption fits).
   std::string toolTipOf(const Control& control) const;
 
@@ -66,11 +65,15 @@ class Win32Toolkit : public Toolkit {
   friend class Win32Control;
   friend class Win32OptionButton;
   static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-  HWND createControl(Frame* container, const Twips& at, const wchar_t* className, DWORD style,
-                     DWORD exStyle, const std::string& text, bool startsGroup);
+  // Where a control placed at `at` in container (nullptr: the window) sits in the client area.
+  static Twips placeIn(const Frame* container, const Twips& at);
+  // Makes a control of container at place (in the client area), starting a radio-button group
+  // at every control of the window and at the first control of each frame.
+  HWND createControl(const Frame* container, const Twips& place, const wchar_t* className,
+                     DWORD style, DWORD exStyle, const std::string& text);
   // Keeps a control made by createControl, with its place and the width its caption cannot use.
   template <class T, class... Args>
-  T& adopt(int captionMargin, Args&&... args);
+  T& adopt(const Twips& place, int captionMargin, Args&&... args);
   // Clears the other option buttons of the container of selected.
   void clearOthers(const Control* container, const Control* selected);
   // The outer size of the window whose client area is the window's twips at dpi.
@@ -88,9 +91,7 @@ class Win32Toolkit : public Toolkit {
   int dpi_ = 96;
   int clientWidth_ = 0;  // twips
   int clientHeight_ = 0;
-  Twips nextPlace_{};  // the place of the control createControl made last
-  const Control* lastContainer_ = nullptr;
-  bool anyControl_ = false;
+  const Frame* lastContainer_ = nullptr;  // the container of the control made last
   bool comReady_ = false;
   std::vector<std::unique_ptr<Win32Control>> controls_;
 };

@@ -13,6 +13,28 @@ char* argv[] = {const_cast<char*>("kestrun-tests"), nullptr};
 
 FreshForm::FreshForm() : toolkit(ui::makeToolkit(argc, argv)) {}
 
+ClickTrace::ClickTrace(Form1& form, RecordingHost& host) : form_(form), host_(host) {
+  form_.Text1->setText(nowhere_.programPath("one"));
+  form_.Text2->setText(nowhere_.programPath("two"));
+  ran();
+}
+
+std::string ClickTrace::ran() {
+  std::string ran;
+  if (form_.GamePath == form_.Text1->text())
+    ran = "Option1";
+  else if (form_.GamePath == form_.Text2->text())
+    ran = "Option2";
+  else if (!form_.IniFile.empty())
+    ran = "Copy";
+  else if (host_.ends() > 0)
+    ran = "Launch";
+  form_.GamePath = nowhere_.programPath("game");
+  form_.IniFile.clear();
+  host_.clear();
+  return ran;
+}
+
 void chooseFolder(Form1& form, const std::string& folder, bool first) {
   ui::TextBox* box = first ? form.Text1 : form.Text2;
   ui::OptionButton* option = first ? form.Option1 : form.Option2;

@@ -40,6 +40,25 @@ struct FreshForm {
   Form1 form{*toolkit};
 };
 
+// Form1's click procedures told apart by what they leave behind. Text1, Text2 and GamePath name
+// three folders that do not exist, so a folder option takes its box's folder ("Option1",
+// "Option2"), Copy scans ("Copy"), and a launch cannot enter GamePath and reports the error
+// ("Launch": Copy && Launch and Launch alike while no flight model is picked). A scan of a missing
+// folder disables the flight models and the command buttons, as it would for a player.
+class ClickTrace {
+ public:
+  ClickTrace(Form1& form, RecordingHost& host);
+  // What ran since the last look, or "" for nothing; one click per look. Puts GamePath back,
+  // forgets the scan and clears the recorded messages and the program's end, so the next click
+  // can run and is told apart.
+  std::string ran();
+
+ private:
+  TempDir nowhere_;
+  Form1& form_;
+  RecordingHost& host_;
+};
+
 // Types a folder into a folder option's box (Text2 unless first) and clicks its option.
 void chooseFolder(Form1& form, const std::string& folder, bool first = false);
 

@@ -20,10 +20,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// What the probe made: per control left, top, width, height, font height, and its tool tip.
+// What the probe made: per control its name, left, top, width, height, font height, and its tool
+// tip.
+struct Made {
+  std::string name;
+  std::vector<int> box;
+  std::string toolTip;
+};
 struct Probe {
   int dpi = 0, clientWidth = 0, clientHeight = 0;
-  std::vector<std::pair<std::vector<int>, std::string>> controls;
+  std::vector<Made> controls;
 };
 
 void set(const wchar_t* key, DWORD dpi) {
@@ -55,9 +61,11 @@ Probe probeAt(DWORD dpi) {
   std::ifstream in(report);
   std::string word;
   in >> word >> probe.dpi >> word >> probe.clientWidth >> probe.clientHeight;
-  for (std::vector<int> c(5); in >> c[0] >> c[1] >> c[2] >> c[3] >> c[4];) {
+  for (Made made{"", std::vector<int>(5), ""}; in >> made.name >> made.box[0] >> made.box[1] >>
+                                               made.box[2] >> made.box[3] >> made.box[4];) {
     in.ignore(1);
-    std::getline(in, probe.controls.emplace_back(c, "").second);
+    std::getline(in, made.toolTip);
+    probe.controls.push_back(made);
   }
   return probe;
 }
@@ -80,7 +88,8 @@ TEST(DpiLayout, EveryControlAtItsTwipsAndCaptionsFitFrom96To192Dpi) {
     ASSERT_EQ(probe.controls.size(), std::size(rows));
     for (std::size_t i = 0; i < std::size(rows); ++i) {
       SCOPED_TRACE(rows[i].name);
-      const auto& [got, toolTip] = probe.controls[i];
+      const auto& [name, got, toolTip] = probe.controls[i];
+      EXPECT_EQ(name, rows[i].name);
       ui::Twips at = rows[i].at;  // in the client area: a frame's control is offset by the frame
       for (const auto& frame : rows)
         if (rows[i].container && rows[i].container == std::string(frame.name))

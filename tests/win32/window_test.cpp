@@ -1,18 +1,19 @@
-// The Win32 binding driven as a user drives it: real USER32 controls, clicks through BM_CLICK,
-// keyboard order through the dialog manager, message boxes answered on the screen.
+// The Win32 binding under the real Form1, driven as a user drives it: real USER32 controls,
+// clicks through BM_CLICK, keyboard order through the dialog manager, message boxes answered on
+// the screen.
 #include <gtest/gtest.h>
 #include <oleacc.h>
 #include <windows.h>
 
 #include <chrono>
+#include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "TestSupport.h"
-#include "WindowLayout.h"
-#include "platform/Error.h"
+#include "FormFixture.h"
 #include "ui/Binding.h"
 #include "ui/Host.h"
 #include "ui/win32/Win32Toolkit.h"
@@ -22,6 +23,7 @@ namespace {
 using testing_support::RecordingHost;
 using ui::win32::Win32Toolkit;
 using Handles = std::vector<HWND>;
+namespace fs = std::filesystem;
 
 std::wstring text(HWND hwnd) {
   wchar_t buffer[256] = {};
@@ -29,42 +31,29 @@ std::wstring text(HWND hwnd) {
   return buffer;
 }
 
-// The window's sixteen controls, made in tab order from the layout table. Command1 counts its
-// clicks, the folder options note their values, Command2 fails as a lost drive would.
+// Form1 on the binding, its click procedures told apart by what they leave behind (ClickTrace).
 class WindowTest : public ::testing::Test {
  protected:
-  WindowTest() {
-    auto controls = testing_support::buildWindow(toolkit, [this](const std::string& name) {
-      if (name == "Command1") return ui::Procedure([this] { ++command1Clicks; });
-      if (name == "Option1")
-        return ui::Procedure([this] { option1Values.push_back(option1->value()); });
-      if (name == "Option2")
-        return ui::Procedure([this] { option2Values.push_back(option2->value()); });
-      if (name == "Command2")
-        return ui::Procedure([] { throw platform::Error("Drive Q: is gone."); });
-      return ui::Procedure();
-    });
-    const auto as = [&controls]<class T>(const std::string& name, T*& out) {
-      out = dynamic_cast<T*>(controls.at(name));
-    };
-    as("Command1", command1), as("Command2", command2), as("Command3", command3);
-    as("Option1", option1), as("Option2", option2), as("Text1", text1), as("Text2", text2);
-    as("chkSr", check);
-    for (int i = 0; i < 3; ++i)
-      as("optFM" + std::to_string(i), models[i]), as("lblCurrent" + std::to_string(i), labels[i]);
-  }
-
   static HWND hwnd(const ui::Control* control) { return Win32Toolkit::handleOf(*control); }
 
-  RecordingHost host;
-  Win32Toolkit toolkit;
-  ui::CommandButton *command1 = nullptr, *command2 = nullptr, *command3 = nullptr;
-  ui::OptionButton *option1 = nullptr, *option2 = nullptr, *models[3] = {};
-  ui::TextBox *text1 = nullptr, *text2 = nullptr;
-  ui::Label* labels[3] = {};
-  ui::CheckBox* check = nullptr;
-  int command1Clicks = 0;
-  std::vector<bool> option1Values, option2Values;
+  testing_support::FreshForm window;
+  RecordingHost& host = window.host;
+  Win32Toolkit& toolkit = dynamic_cast<Win32Toolkit&>(*window.toolkit);
+  Form1& form = window.form;
+  // Made on first use: it points the folder boxes at folders of its own.
+  testing_support::ClickTrace& trace() {
+    if (!trace_) trace_.emplace(form, host);
+    return *trace_;
+  }
+  ui::CommandButton *command1 = form.Command1, *command2 = form.Command2, *command3 = form.Command3;
+  ui::OptionButton *option1 = form.Option1, *option2 = form.Option2;
+  ui::OptionButton* models[3] = {form.optFM[0], form.optFM[1], form.optFM[2]};
+  ui::TextBox *text1 = form.Text1, *text2 = form.Text2;
+  ui::Label* labels[3] = {form.lblCurrent[0], form.lblCurrent[1], form.lblCurrent[2]};
+  ui::CheckBox* check = form.chkSr;
+
+ private:
+  std::optional<testing_support::ClickTrace> trace_;
 };
 
 // The layout in twips at the screen's resolution, and again at another after WM_DPICHANGED, with
@@ -125,7 +114,8 @@ TEST_F(WindowTest, CaptionsTextsAndStatesReadBack) {
   text2->setText(std::string(40000, 'x'));
   EXPECT_EQ(text2->text().size(), 40000u) << "text boxes have no length limit";
 
-  labels[1]->setVisible(false);
+  // The form hides the markers until a scan shows one.
+  labels[0]->setVisible(true);
   models[2]->setEnabled(false);
   check->setValue(1);
   EXPECT_EQ((std::vector<bool>{labels[0]->visible(), labels[1]->visible(), models[1]->enabled(),
@@ -158,12 +148,8 @@ std::wstring readOut(HWND control) {
 // The role each window class gives, the folder options named after their boxes (the text set by
 // code or typed), a flight model described "Current" while its marker shows.
 TEST_F(WindowTest, ScreenReadersReadRolesNamesAndDescriptions) {
-  toolkit.nameAfterText(*option1, "Use the folder ", *text1);
-  toolkit.nameAfterText(*option2, "Use the folder ", *text2);
-  for (int i = 0; i < 3; ++i) toolkit.describeWhileShown(*models[i], *labels[i]);
   models[1]->setCaption("Tiger Flight Model");
-  labels[0]->setVisible(false);
-  labels[2]->setVisible(false);
+  labels[1]->setVisible(true);
   const struct {
     const ui::Control* control;
     LONG role;
@@ -211,41 +197,47 @@ TEST_F(WindowTest, EnterPressesTheFocusedPushButtonOnly) {
     MSG message{hwnd(focus), WM_KEYDOWN, key, 0, 0, {}};
     IsDialogMessageW(window, &message);
   };
-  press(command1, VK_RETURN);
-  press(command1, VK_RETURN);
-  EXPECT_EQ(command1Clicks, 2);
+  // Each launch is a click told apart; the copy's scan disables the buttons, so it comes last.
+  for (const auto& [button, ran] : {std::pair{command1, "Launch"},
+                                    {command1, "Launch"},
+                                    {command3, "Launch"},
+                                    {command2, "Copy"}}) {
+    press(button, VK_RETURN);
+    EXPECT_EQ(trace().ran(), ran);
+  }
   for (const ui::Control* other : std::vector<const ui::Control*>{option1, text1, models[0], check})
     for (WPARAM key : {VK_RETURN, VK_ESCAPE}) press(other, key);
   press(command1, VK_ESCAPE);
-  EXPECT_EQ(command1Clicks, 2);
-  EXPECT_TRUE(option1Values.empty());
+  EXPECT_EQ(trace().ran(), "");
   EXPECT_FALSE(option1->value() || models[0]->value() || check->value());
-  EXPECT_TRUE(host.messages().empty() && IsWindowVisible(window));
+  EXPECT_TRUE(IsWindowVisible(window));
 }
 
 TEST_F(WindowTest, ClicksRunProceduresAndOptionsExcludeOnlyWithinTheirFrame) {
   command1->click();
+  EXPECT_EQ(trace().ran(), "Launch");
   command1->setEnabled(false);
   command1->click();
-  EXPECT_EQ(command1Clicks, 1) << "a disabled button cannot be clicked";
+  EXPECT_EQ(trace().ran(), "") << "a disabled button cannot be clicked";
 
-  // Each step: the option clicked, then which of option1, option2, models[1], models[2] are set.
+  // Each step: the option clicked, which of option1, option2, models[1], models[2] are set, and
+  // what ran. The flight models come first: a folder's scan disables them.
   const struct {
     ui::OptionButton* clicked;
     std::vector<bool> set;
-  } steps[] = {{option1, {true, false, false, false}},
-               {models[1], {true, false, true, false}},
-               {models[2], {true, false, false, true}},
-               {option2, {false, true, false, true}},  // across the text box between them
-               {option2, {false, true, false, true}}};
+    const char* ran;
+  } steps[] = {{models[1], {false, false, true, false}, ""},
+               {models[2], {false, false, false, true}, ""},
+               {option1, {true, false, false, true}, "Option1"},
+               {option2, {false, true, false, true}, "Option2"},   // across the box between them
+               {option2, {false, true, false, true}, "Option2"}};  // a selected option runs again
   for (const auto& step : steps) {
     step.clicked->click();
     EXPECT_EQ((std::vector<bool>{option1->value(), option2->value(), models[1]->value(),
                                  models[2]->value()}),
               step.set);
+    EXPECT_EQ(trace().ran(), step.ran);
   }
-  EXPECT_EQ(option1Values, std::vector<bool>{true}) << "clearing an option runs nothing";
-  EXPECT_EQ(option2Values, (std::vector<bool>{true, true})) << "a selected option runs again";
 
   check->click();
   EXPECT_EQ(check->value(), 1);
@@ -255,13 +247,14 @@ TEST_F(WindowTest, ClicksRunProceduresAndOptionsExcludeOnlyWithinTheirFrame) {
 }
 
 TEST_F(WindowTest, SettingAValueFromCodeRunsNoProcedure) {
+  trace();
   option1->setValue(true);
   option2->setValue(true);
   EXPECT_EQ((std::vector<bool>{option1->value(), option2->value()}),
             (std::vector<bool>{false, true}));
   option2->setValue(false);
   EXPECT_FALSE(option2->value());
-  EXPECT_TRUE(option1Values.empty() && option2Values.empty());
+  EXPECT_EQ(trace().ran(), "");
   models[0]->setValue(true);
   models[0]->setEnabled(false);
   EXPECT_TRUE(models[0]->value()) << "a disabled option keeps its selection";
@@ -296,21 +289,37 @@ TEST_F(WindowTest, TabOrderIsCreationOrderAndArrowGroupsStayInTheirFrame) {
     EXPECT_EQ(GetWindowLongW(hwnd(button), GWL_STYLE) & 0x0F, BS_PUSHBUTTON);
 }
 
+// A launch that cannot enter the game's folder raises an error.
 TEST_F(WindowTest, AnErrorInAProcedureIsReportedOnceAndEndsTheProgram) {
-  command2->click();
+  trace();
+  command3->click();
   ASSERT_EQ(host.messages().size(), 1u);
   EXPECT_EQ(host.messages()[0].style, ui::kCritical);
   EXPECT_EQ(host.messages()[0].title, "Kestrun");
-  EXPECT_NE(host.messages()[0].prompt.find("Drive Q: is gone."), std::string::npos);
+  EXPECT_NE(host.messages()[0].prompt.find("Cannot open the folder \"" + form.GamePath + "\""),
+            std::string::npos);
   EXPECT_EQ(host.ends(), 1);
-  command1->click();
-  EXPECT_EQ(command1Clicks, 0) << "no procedure runs once the program has ended";
+  command2->click();
+  option1->click();
+  EXPECT_EQ(host.messages().size(), 1u);
+  EXPECT_EQ(trace().ran(), "Launch") << "no procedure runs once the program has ended";
 }
 
 // ---- The binding's own host: message boxes on the screen and the program's end ----------------
 
-// Notes a message box's part: its prompt text, or "stop" for its icon (an EnumChildWindows
-// callback, so of the system's calling convention, which a lambda cannot be on x86).
+// The system's icon that a message box shows, by name; "other" for none of the four.
+std::wstring iconName(HICON icon) {
+  const std::pair<int, const wchar_t*> icons[] = {{32513, L"stop"},  // IDI_HAND
+                                                  {32514, L"question"},
+                                                  {32515, L"exclamation"},
+                                                  {32516, L"information"}};  // IDI_ASTERISK
+  for (const auto& [id, name] : icons)
+    if (LoadIconW(nullptr, MAKEINTRESOURCEW(id)) == icon) return name;
+  return L"other";
+}
+
+// Notes a message box's part: its prompt text, or its icon's name (an EnumChildWindows callback,
+// so of the system's calling convention, which a lambda cannot be on x86).
 BOOL CALLBACK notePart(HWND child, LPARAM data) {
   auto* parts = reinterpret_cast<std::wstring*>(data);
   wchar_t kind[32] = {};
@@ -318,13 +327,13 @@ BOOL CALLBACK notePart(HWND child, LPARAM data) {
   if (_wcsicmp(kind, L"Static") != 0) return TRUE;
   if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
     parts[1] += text(child);
-  else if (SendMessageW(child, STM_GETICON, 0, 0) != 0)
-    parts[2] = L"stop";
+  else if (const auto icon = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0)))
+    parts[2] = iconName(icon);
   return TRUE;
 }
 
 // Runs shows() while a thread of its own waits for the message box captioned "Kestrun" that it
-// shows, and presses OK; returns the box as seen: "caption|prompt|icon" ("stop" or "none").
+// shows, and presses OK; returns the box as seen: "caption|prompt|icon" (iconName, or "none").
 template <class Shows>
 std::wstring answered(Shows shows) {
   std::wstring seen[3] = {L"", L"", L"none"};
@@ -358,18 +367,28 @@ class BindingHostTest : public ::testing::Test {
   int argc = 1;
   char* argv[2] = {const_cast<char*>("kestrun-tests"), nullptr};
   std::unique_ptr<ui::Toolkit> toolkit = ui::makeToolkit(argc, argv);
+  Form1 form{*toolkit};
+  HWND window = static_cast<Win32Toolkit&>(*toolkit).window();
 };
 
 TEST_F(BindingHostTest, MessageBoxesShowCaptionPromptAndIconAndAnErrorAtLoadEndsTheProgram) {
-  toolkit->createWindow("Kestrun", 4335, 3735);
-  HWND window = static_cast<Win32Toolkit&>(*toolkit).window();
-  int button = 0;
-  EXPECT_EQ(answered([&] { button = ui::msgBox("Error  0 Writing to c:\\Gunship!"); }),
-            L"Kestrun|Error  0 Writing to c:\\Gunship!|none");
-  EXPECT_EQ(button, ui::kOk);
-  EXPECT_EQ(
-      answered([] { ui::msgBox("Unable to start \xE2\x80\x94 \xC3\xA9t\xC3\xA9", ui::kCritical); }),
-      L"Kestrun|Unable to start \u2014 \u00e9t\u00e9|stop");
+  // Each style's icon, as the Qt binding maps them; the prompt in Unicode.
+  const struct {
+    int style;
+    const wchar_t* icon;
+  } styles[] = {{ui::kOkOnly, L"none"},
+                {ui::kCritical, L"stop"},
+                {ui::kQuestion, L"question"},
+                {ui::kExclamation, L"exclamation"},
+                {ui::kInformation, L"information"}};
+  for (const auto& row : styles) {
+    int button = 0;
+    EXPECT_EQ(answered([&] {
+                button = ui::msgBox("Unable to start \xE2\x80\x94 \xC3\xA9t\xC3\xA9", row.style);
+              }),
+              std::wstring(L"Kestrun|Unable to start \u2014 \u00e9t\u00e9|") + row.icon);
+    EXPECT_EQ(button, ui::kOk);
+  }
 
   int code = -1;
   const std::wstring box =
@@ -389,13 +408,22 @@ TEST(BindingHost, AHostInstalledBeforeTheToolkitStays) {
   EXPECT_EQ(host.messages().size(), 1u) << "the recorder, not a box on the screen, saw it";
 }
 
+// Launch starts the game (the start tests' probe program, as gunship.exe) and, without Stay
+// Resident, ends the program.
 TEST_F(BindingHostTest, EndingTheProgramFromAClickClosesTheWindowAndStopsTheLoop) {
-  toolkit->createWindow("Kestrun", 4335, 3735);
-  auto& button = toolkit->addCommandButton(nullptr, {120, 3240, 1455, 375}, "Launch",
-                                           [] { ui::endProgram(); });
-  HWND window = static_cast<Win32Toolkit&>(*toolkit).window();
+  testing_support::GameFolder game;
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  fs::copy_file(fs::path(self).parent_path() / "kestrun_probe.exe",
+                game.hostFolder() / "gunship.exe");
+  const fs::path folder = fs::current_path();  // the launch enters the game's folder
+  testing_support::chooseFolder(form, game.path());
+  ASSERT_EQ(form.GameExe, "gunship.exe");
   // The load shows nothing; the click, queued for the running loop, ends the program.
-  EXPECT_EQ(toolkit->run([&] { PostMessageW(Win32Toolkit::handleOf(button), BM_CLICK, 0, 0); }), 0);
+  EXPECT_EQ(
+      toolkit->run([&] { PostMessageW(Win32Toolkit::handleOf(*form.Command3), BM_CLICK, 0, 0); }),
+      0);
+  fs::current_path(folder);
   EXPECT_FALSE(IsWindow(window));
   EXPECT_TRUE(ui::ended());
 }

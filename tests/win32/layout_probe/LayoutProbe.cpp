@@ -1,7 +1,7 @@
 // A program for the DPI layout test: it builds the real window through the Win32 binding, at
 // whatever DPI the prefix is set to, and writes what it made to the file named by its argument:
-//   dpi D / client W H / then per control in creation order: left top width height font-height,
-//   then its tool tip on a line of its own.
+//   dpi D / client W H / then per control of the window's layout table, in its order: the
+//   control's name, left top width height font-height, then its tool tip on a line of its own.
 // The flight models get names of the demo profile's length, and the third one a name that
 // cannot fit.
 #include <windows.h>
@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "WindowLayout.h"
 #include "ui/Binding.h"
 #include "ui/win32/Win32Toolkit.h"
 #include "window/Form1.h"
@@ -26,20 +27,17 @@ int main(int argc, char** argv) {
   RECT client{};
   GetClientRect(win32.window(), &client);
   out << "dpi " << win32.dpi() << "\nclient " << client.right << ' ' << client.bottom << '\n';
-  const ui::Control* controls[] = {
-      form.Command1,      form.Frame1,   form.Option1,       form.Text1,
-      form.Option2,       form.Text2,    form.Frame2,        form.optFM[0],
-      form.optFM[1],      form.optFM[2], form.lblCurrent[0], form.lblCurrent[1],
-      form.lblCurrent[2], form.Command2, form.Command3,      form.chkSr};
-  for (const ui::Control* control : controls) {
+  for (const auto& row : testing_support::kWindowLayout) {
+    const ui::Control* control = testing_support::controlNamed(form, row.name);
+    if (control == nullptr) return 1;
     HWND hwnd = ui::win32::Win32Toolkit::handleOf(*control);
     RECT box{};
     GetWindowRect(hwnd, &box);
     MapWindowPoints(nullptr, win32.window(), reinterpret_cast<POINT*>(&box), 2);
     LOGFONTW font{};
     GetObjectW(reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0)), sizeof font, &font);
-    out << box.left << ' ' << box.top << ' ' << box.right - box.left << ' ' << box.bottom - box.top
-        << ' ' << font.lfHeight << '\n'
+    out << row.name << ' ' << box.left << ' ' << box.top << ' ' << box.right - box.left << ' '
+        << box.bottom - box.top << ' ' << font.lfHeight << '\n'
         << win32.toolTipOf(*control) << '\n';
   }
   return out.good() ? 0 : 1;

@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <cstdlib>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -98,6 +99,10 @@ TEST(QtBinding, ControlsSitWhereTheirTwipsSayInTabOrderWithTheirCaptions) {
   EXPECT_EQ(w.window()->windowTitle(), "Kestrun");
   EXPECT_EQ(w.window()->size(), QSize(289, 249));
   EXPECT_EQ(w.window()->minimumSize(), w.window()->maximumSize());  // not resizable
+  std::set<const ui::Control*> named;  // the table names each of the form's controls once
+  for (const LayoutRow& row : kRows) named.insert(testing_support::controlNamed(w.form, row.name));
+  EXPECT_EQ(named.size(), 16u);
+  ASSERT_FALSE(named.contains(nullptr));
   for (const LayoutRow& row : kRows) {
     SCOPED_TRACE(row.name);
     QWidget* widget = w.widget(row.name);

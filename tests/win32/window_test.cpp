@@ -36,10 +36,10 @@ class WindowTest : public ::testing::Test {
  protected:
   static HWND hwnd(const ui::Control* control) { return Win32Toolkit::handleOf(*control); }
 
-  testing_support::FreshForm window;
-  RecordingHost& host = window.host;
-  Win32Toolkit& toolkit = dynamic_cast<Win32Toolkit&>(*window.toolkit);
-  Form1& form = window.form;
+  testing_support::FreshForm fresh;
+  RecordingHost& host = fresh.host;
+  Win32Toolkit& toolkit = dynamic_cast<Win32Toolkit&>(*fresh.toolkit);
+  Form1& form = fresh.form;
   // Made on first use: it points the folder boxes at folders of its own.
   testing_support::ClickTrace& trace() {
     if (!trace_) trace_.emplace(form, host);
@@ -197,7 +197,13 @@ TEST_F(WindowTest, EnterPressesTheFocusedPushButtonOnly) {
     MSG message{hwnd(focus), WM_KEYDOWN, key, 0, 0, {}};
     IsDialogMessageW(window, &message);
   };
-  // Each launch is a click told apart; the copy's scan disables the buttons, so it comes last.
+  trace();
+  for (const ui::Control* other : std::vector<const ui::Control*>{option1, text1, models[0], check})
+    for (WPARAM key : {VK_RETURN, VK_ESCAPE}) press(other, key);
+  press(command1, VK_ESCAPE);
+  EXPECT_EQ(trace().ran(), "");
+  EXPECT_FALSE(option1->value() || models[0]->value() || check->value());
+  // Each press is told apart; the copy's scan disables what it cannot use, so it comes last.
   for (const auto& [button, ran] : {std::pair{command1, "Launch"},
                                     {command1, "Launch"},
                                     {command3, "Launch"},
@@ -205,15 +211,11 @@ TEST_F(WindowTest, EnterPressesTheFocusedPushButtonOnly) {
     press(button, VK_RETURN);
     EXPECT_EQ(trace().ran(), ran);
   }
-  for (const ui::Control* other : std::vector<const ui::Control*>{option1, text1, models[0], check})
-    for (WPARAM key : {VK_RETURN, VK_ESCAPE}) press(other, key);
-  press(command1, VK_ESCAPE);
-  EXPECT_EQ(trace().ran(), "");
-  EXPECT_FALSE(option1->value() || models[0]->value() || check->value());
   EXPECT_TRUE(IsWindowVisible(window));
 }
 
 TEST_F(WindowTest, ClicksRunProceduresAndOptionsExcludeOnlyWithinTheirFrame) {
+  trace();
   command1->click();
   EXPECT_EQ(trace().ran(), "Launch");
   command1->setEnabled(false);
@@ -281,6 +283,9 @@ TEST_F(WindowTest, TabOrderIsCreationOrderAndArrowGroupsStayInTheirFrame) {
     return members;
   };
   EXPECT_EQ(group(option1), (Handles{hwnd(option1), hwnd(text1), hwnd(option2), hwnd(text2)}));
+  // The markers, hidden until a scan shows them, join their frame's group while they show.
+  EXPECT_EQ(group(models[0]), (Handles{hwnd(models[0]), hwnd(models[1]), hwnd(models[2])}));
+  for (ui::Label* label : labels) label->setVisible(true);
   EXPECT_EQ(group(models[0]), (Handles{hwnd(models[0]), hwnd(models[1]), hwnd(models[2]),
                                        hwnd(labels[0]), hwnd(labels[1]), hwnd(labels[2])}));
   EXPECT_EQ(group(command1), Handles{hwnd(command1)});

@@ -47,6 +47,7 @@ struct FreshForm {
 // folder disables the flight models and the command buttons, as it would for a player.
 class ClickTrace {
  public:
+  // Made before the clicks it tells apart: it forgets whatever ran before.
   ClickTrace(Form1& form, RecordingHost& host);
   // What ran since the last look, or "" for nothing; one click per look. Puts GamePath back,
   // forgets the scan and clears the recorded messages and the program's end, so the next click

@@ -32,9 +32,9 @@ constexpr int kFontPoints = 8;
 // button's edges. kNoCaptionTip: the control's caption never gets a tool tip.
 constexpr int kMarkMargin = 255;
 constexpr int kButtonMargin = 150;
+constexpr int kNoCaptionTip = -1;
 // The selection mark alone: an option button not twice as wide shows the mark and no caption.
 constexpr int kMarkWidth = 195;
-constexpr int kNoCaptionTip = -1;
 // Sent before WM_DPICHANGED to ask for the window's size at the new DPI (Windows 10 1703).
 constexpr UINT kGetDpiScaledSize = 0x02E4;
 constexpr UINT kDpiChanged = 0x02E0;

@@ -41,6 +41,7 @@ configure_file(${_packaging}/changelog ${KESTRUN_DOCS_DIR}/changelog COPYONLY)
 
 # copyright: "Copyright (c) YEARS HOLDER" and the licence's paragraphs from LICENSE, the MIT
 # licence, which Debian calls Expat. Paragraphs are indented one space, blank lines become " .".
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE)
 file(READ ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE _license)
 if(NOT _license MATCHES "^MIT License\n\nCopyright \\(c\\) ([^\n]+)\n\n(.*[^\n])\n*$")
   message(FATAL_ERROR "LICENSE is not the MIT licence with one copyright line")

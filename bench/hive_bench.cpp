@@ -218,6 +218,12 @@ void BM_Utf16ToUtf8(benchmark::State& state) {
 }
 BENCHMARK(BM_Utf16ToUtf8);
 
+void BM_Utf8ToUtf16(benchmark::State& state) {
+  const std::string text = platform::posix::text::utf8Of(std::u16string(255, u'\x00e9'));
+  for (auto _ : state) benchmark::DoNotOptimize(platform::posix::text::utf16Of(text));
+}
+BENCHMARK(BM_Utf8ToUtf16);
+
 }  // namespace
 
 int main(int argc, char** argv) {

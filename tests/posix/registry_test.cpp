@@ -324,6 +324,42 @@ TEST(Registry, MissingAndChangedHives) {
   }
 }
 
+// A key opened before its hive changed reads the hive as it is at the query.
+TEST(Registry, AKeyOpenedBeforeItsHiveChangedReadsTheNewHive) {
+  const struct {
+    const char* what;
+    std::string after;  // system.reg at the query; empty: none
+    const char* text;   // K's value v then, or nullptr when there is none
+  } cases[] = {
+      {"moved behind another key", hive("[A] 0\n\"v\"=\"a\"\n[K] 0\n\"v\"=\"moved\"\n"), "moved"},
+      {"rewritten to the same size", hive("[K] 0\n\"v\"=\"neW\"\n"), "neW"},
+      {"a second section", hive("[K] 0\n\"v\"=\"old\"\n[L] 0\n[K] 0\n\"v\"=\"2nd\"\n"), "2nd"},
+      {"gone", hive("[L] 0\n\"v\"=\"old\"\n"), nullptr},
+      {"only implied", hive("[K\\\\Sub] 0\n\"v\"=\"old\"\n"), nullptr},
+      {"no hive", "", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    WinePrefix prefix;
+    prefix.writeHive("system.reg", hive("[K] 0\n\"v\"=\"old\"\n"));
+    RegKey key = 0;
+    ASSERT_EQ(regOpenKeyEx(kHklm, "K", 0, kKeyRead, &key), kErrorSuccess);
+    if (c.after.empty())
+      std::filesystem::remove(prefix.root() / "system.reg");
+    else
+      prefix.writeHive("system.reg", c.after);
+    char data[16] = {};
+    std::uint32_t size = sizeof data;
+    const auto status =
+        regQueryValueEx(key, "v", nullptr, nullptr, reinterpret_cast<std::uint8_t*>(data), &size);
+    EXPECT_EQ(status, c.text ? kErrorSuccess : kErrorFileNotFound);
+    if (c.text) {
+      EXPECT_STREQ(data, c.text);
+    }
+    EXPECT_EQ(regCloseKey(key), kErrorSuccess);
+  }
+}
+
 // Damage costs the key or value it hits, never the rest of the hive, and never a crash.
 TEST(Registry, DamagedHives) {
   const std::string big(10 << 20, 'x');

@@ -144,9 +144,12 @@ class PathUnits {
       closed_ = true;
       return kClosed;
     }
-    return c == '\\' ? escaped(line_, pos_) : c;
+    escapedLast_ = c == '\\';
+    return escapedLast_ ? escaped(line_, pos_) : c;
   }
   std::size_t pos() const { return pos_; }
+  // Whether the unit given last was escaped.
+  bool escapedLast() const { return escapedLast_; }
   // Whether the line closes: ']' passed already, or still to come behind pos.
   bool closes() const { return closed_ || hive::closes(line_, pos_); }
 
@@ -154,6 +157,7 @@ class PathUnits {
   std::string_view line_;
   std::size_t pos_ = 1;
   bool closed_ = false;
+  bool escapedLast_ = false;
 };
 
 enum class Match { End, Part, Wow, None, Broken };
@@ -191,17 +195,20 @@ class Lines {
   // `start`: the file offset the source reads from.
   Lines(Source& source, std::uint64_t start) : source_(source), base_(start) {}
 
-  bool next(std::string_view& line) {
+  // The next line, of at most `bound` bytes. A longer line ends the reading: it and all after
+  // it are not read.
+  bool next(std::string_view& line, std::size_t bound = kMaxLine) {
     std::size_t searched = pos_;
     for (;;) {
-      const void* found = searched < data_.size()
-                              ? std::memchr(data_.data() + searched, '\n', data_.size() - searched)
-                              : nullptr;
+      const std::size_t limit = std::min(data_.size(), pos_ + bound + 1);
+      const void* found =
+          searched < limit ? std::memchr(data_.data() + searched, '\n', limit - searched) : nullptr;
       if (found) {
         const auto at = static_cast<std::size_t>(static_cast<const char*>(found) - data_.data());
         give(line, at, at + 1);
         return true;
       }
+      if (data_.size() - pos_ > bound) return stop();
       searched = data_.size() - pos_;
       if (!refill(pos_)) {
         if (pos_ >= data_.size()) return false;
@@ -215,7 +222,7 @@ class Lines {
   // so are key lines that begin with `skip`.
   bool nextHeader(std::string_view& line, std::string_view skip) {
     std::size_t from = pos_;
-    bool atLineStart = true;  // whether data_[from] begins a line
+    std::size_t lineSoFar = 0;  // bytes of the line data_[from] is in, before from
     for (;;) {
       const char* begin = data_.data();
       const char* at = begin + from;
@@ -223,7 +230,7 @@ class Lines {
       while (at < end) {
         const auto* bracket = static_cast<const char*>(std::memchr(at, '[', end - at));
         if (!bracket) break;
-        if (bracket == begin + from ? atLineStart : bracket[-1] == '\n') {
+        if (bracket == begin + from ? lineSoFar == 0 : bracket[-1] == '\n') {
           if (!skip.empty() && static_cast<std::size_t>(end - bracket) > skip.size() &&
               std::memcmp(bracket, skip.data(), skip.size()) == 0) {
             at = bracket + skip.size();
@@ -234,7 +241,12 @@ class Lines {
         }
         at = bracket + 1;
       }
-      if (!data_.empty()) atLineStart = data_.back() == '\n';
+      // The line the bytes end in goes on into the next piece, unless it is too long already.
+      const auto* lastEnd =
+          static_cast<const char*>(memrchr(begin + from, '\n', end - (begin + from)));
+      lineSoFar = lastEnd ? static_cast<std::size_t>(end - lastEnd - 1)
+                          : lineSoFar + (end - (begin + from));
+      if (lineSoFar > kMaxLine) return stop();
       pos_ = data_.size();
       if (!refill(pos_)) return false;
       from = pos_;
@@ -252,6 +264,14 @@ class Lines {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     lineStart_ = pos_;
     pos_ = nextStart;
+  }
+
+  // Ends the reading at a line longer than the bound.
+  bool stop() {
+    end_ = true;
+    data_ = {};
+    pos_ = lineStart_ = 0;
+    return false;
   }
 
   // Reads more bytes behind those from `keep` on, which move to the buffer's front. The buffer
@@ -315,6 +335,7 @@ bool parseHexList(Lines& lines, std::string_view line, std::size_t pos,
     if (high < 0) return false;
     ++pos;
     if (pos < line.size() && hexDigit(line[pos]) >= 0) high = high * 16 + hexDigit(line[pos++]);
+    if (data.size() == kMaxLine) return false;  // more data than any line may hold
     data.push_back(static_cast<std::uint8_t>(high));
     skipBlanks(line, pos);
     if (pos < line.size()) {
@@ -419,7 +440,8 @@ class Pass {
   // The lines before the first key; false when the bytes are no hive.
   bool preamble() {
     std::string_view line;
-    if (!lines_.next(line) || line != kHeader) return false;
+    // The header is checked on the first bytes alone: a first line any longer is no header.
+    if (!lines_.next(line, kHeader.size() + 1) || line != kHeader) return false;
     while (lines_.next(line)) {
       if (!line.empty() && line[0] == '[') {
         lines_.putBack();
@@ -479,7 +501,11 @@ class Pass {
       if (match == Match::None) {
         // Any line that begins with the same bytes leaves the route at the same unit: Wine
         // writes keys sorted, so most of the lines that follow are skipped by this prefix alone.
-        skip_.assign(line.substr(0, units.pos()));
+        // An escape such as \x5 may go on with more digits in another line (\x53 is S), so
+        // the byte that ended it belongs to the prefix.
+        std::size_t end = units.pos();
+        if (units.escapedLast()) end = end < line.size() ? end + 1 : 0;
+        skip_.assign(line.substr(0, end));
         return Survey::kNone;
       }
       if (match != Match::Part && match != Match::Wow) return Survey::kNone;

@@ -24,6 +24,11 @@
 // pass over the hive. What a pass keeps is bounded by its answer (the keys along one path, one
 // value) and by the longest line it needs whole, never by how many keys the file holds.
 //
+// Reading is bounded: the header is checked on the file's first bytes, and a line longer than
+// kMaxLine (Wine's lines are short) ends the reading there, as if the file ended before it; so
+// a file without line breaks is a hive without keys, read no further than the bound. A value
+// whose data would pass kMaxLine bytes (a hex list over many lines) is no value.
+//
 // Damaged input never fails a call: a key line without its closing ']' names no key and the
 // values after it belong to none, a value line that cannot be read is no value, and the rest of
 // the file still counts. A key more than kMaxDepth levels below the file's root is one that
@@ -49,6 +54,7 @@ inline constexpr std::uint32_t kRegLink = 6;
 inline constexpr std::uint32_t kRegMultiSz = 7;
 
 inline constexpr std::size_t kMaxDepth = 512;
+inline constexpr std::size_t kMaxLine = 1 << 20;
 
 struct Value {
   std::uint32_t type = 0;

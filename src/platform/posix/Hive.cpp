@@ -242,10 +242,10 @@ class Lines {
         at = bracket + 1;
       }
       // The line the bytes end in goes on into the next piece, unless it is too long already.
+      const std::size_t scanned = data_.size() - from;
       const auto* lastEnd =
-          static_cast<const char*>(memrchr(begin + from, '\n', end - (begin + from)));
-      lineSoFar = lastEnd ? static_cast<std::size_t>(end - lastEnd - 1)
-                          : lineSoFar + (end - (begin + from));
+          scanned ? static_cast<const char*>(memrchr(begin + from, '\n', scanned)) : nullptr;
+      lineSoFar = lastEnd ? static_cast<std::size_t>(end - lastEnd - 1) : lineSoFar + scanned;
       if (lineSoFar > kMaxLine) return stop();
       pos_ = data_.size();
       if (!refill(pos_)) return false;

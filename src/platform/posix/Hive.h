@@ -144,7 +144,8 @@ std::optional<Key> walk(const std::filesystem::path& prefix, const Path& path);
 // The value `name` (folded; empty for the default value) of key, over every section of it: the
 // last line that reads whole wins. Reads the key's sections alone, from where the walk found
 // them; when the hive is no longer the file the walk read, walks key.asked again first (and
-// updates key). Nothing when there is no such value or the key is gone.
+// updates key). Nothing when there is no such value or the key is gone, and when the hive has
+// changed again on each of four walks.
 std::optional<Value> query(const std::filesystem::path& prefix, Key& key, std::u16string_view name);
 
 // The folded, non-empty components of a backslash-separated path: the one splitter of registry

@@ -453,7 +453,8 @@ TEST(Registry, HivesWithoutLineBreaksAreReadNoFurtherThanTheBound) {
       } catch (...) {  // std::bad_alloc: the reader tried to hold the whole line
       }
       getrusage(RUSAGE_SELF, &after);
-      _exit(closed && after.ru_maxrss - before.ru_maxrss < 8 * 1024 ? 0 : 1);
+      // A few buffers of the bound (the sanitizers' build keeps the freed ones), not gigabytes.
+      _exit(closed && after.ru_maxrss - before.ru_maxrss < 16 * 1024 ? 0 : 1);
     }
     int status = -1;
     ASSERT_EQ(waitpid(child, &status, 0), child);

@@ -275,13 +275,14 @@ class Lines {
   }
 
   // Reads more bytes behind those from `keep` on, which move to the buffer's front. The buffer
-  // grows only when what is kept fills it (one line longer than a piece).
+  // grows only when what is kept fills it (one line longer than a piece), and never past what
+  // a line of the bound and one more piece need.
   bool refill(std::size_t keep) {
     if (end_) return false;
     // data_ lies at the buffer's front; growing keeps the bytes where they are.
     const std::size_t kept = data_.size() - keep;
     if (buffer_.size() < kPiece) buffer_.resize(kPiece);
-    if (kept > buffer_.size() / 2) buffer_.resize(2 * buffer_.size());
+    if (kept > buffer_.size() / 2) buffer_.resize(std::min(2 * buffer_.size(), kMaxLine + kPiece));
     if (kept) std::memmove(buffer_.data(), buffer_.data() + keep, kept);
     const std::size_t got = source_.read(buffer_.data() + kept, buffer_.size() - kept);
     data_ = std::string_view(buffer_.data(), kept + got);

@@ -1,7 +1,7 @@
-// Fuzzes the hive reader: any bytes as a hive, surveyed and queried along the routes the program
-// walks (the 32-bit view, Wow6432Node, links, a route the bytes name themselves), then as
-// system.reg of a prefix through the registry functions; never crashing and never growing
-// without bound (run with -rss_limit_mb=512).
+// Fuzzes the hive reader: any bytes as system.reg of a prefix, walked and queried along the
+// paths the program walks (the 32-bit view, Wow6432Node, links, a path the bytes name
+// themselves) and through the registry functions; never crashing and never growing without
+// bound (run with -rss_limit_mb=512).
 #include <unistd.h>
 
 #include <cstdint>
@@ -30,26 +30,13 @@ fs::path prefix() {
   return dir;
 }
 
-// Surveys a route over the bytes, visits every key found, and reads a value of each key that
-// ends the route.
-void survey(std::string_view bytes, const hive::Route& route) {
-  hive::Source source = hive::Source::of(bytes);
-  const hive::Survey survey = hive::survey(source, route);
-  if (!survey.isHive()) return;
-  std::vector<hive::Survey::Id> todo = {hive::Survey::kRoot};
-  while (!todo.empty()) {
-    const hive::Survey::Id key = todo.back();
-    todo.pop_back();
-    const auto path = survey.path(key, route);
-    if (path.size() > hive::kMaxDepth) std::abort();
-    if (survey.consumed(key) > route.parts.size()) std::abort();
-    if (survey.consumed(key) == route.parts.size()) {
-      hive::Source again = hive::Source::of(bytes);
-      hive::findValue(again, path, u"PATH");
-    }
-    for (auto child : {survey.next(key), survey.wow(key)})
-      if (child != hive::Survey::kNone) todo.push_back(child);
-  }
+// Walks a path through the prefix's system.reg and reads a value of the key it reaches.
+void walk(const hive::Path& path) {
+  auto key = hive::walk(prefix(), path);
+  if (!key) return;
+  if (key->stored.size() > hive::kMaxDepth) std::abort();
+  if (key->first != hive::kNoLine && key->last < key->first) std::abort();
+  hive::query(prefix(), *key, u"PATH");
 }
 
 void query(const char* path, const char* value) {
@@ -66,21 +53,23 @@ void query(const char* path, const char* value) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
-  survey(text, {{u"SOFTWARE", u"HASBRO INTERACTIVE", u"GUNSHIP!"}, 0, true});
-  survey(text, {{u"SOFTWARE", u"CLASSES", u"GUNSHIPFILE"}, 2, true});
-  survey(text, {{u"A", u"B", u"C", u"D"}, 1, false});
-  // A route of the input's own choosing: the components of its last line.
-  const auto lastLine = text.rfind('\n');
-  survey(text, {hive::components(text::utf16Of(text.substr(lastLine + 1, 256))), 0, true});
   text::utf8Of(text::utf16Of(text));
 
-  // The same bytes as a prefix's system.reg, through the registry functions.
+  // The bytes as a prefix's system.reg, walked as the program walks (the 32-bit view,
+  // Wow6432Node, links, a path the bytes name themselves) and through the registry functions.
   const fs::path dir = prefix();
   {
     std::ofstream f(dir / "system.reg.new", std::ios::binary);
     f.write(text.data(), static_cast<std::streamsize>(text.size()));
   }
   fs::rename(dir / "system.reg.new", dir / "system.reg");
+  walk({hive::File::System, {u"SOFTWARE", u"HASBRO INTERACTIVE", u"GUNSHIP!"}, 0, true});
+  walk({hive::File::System, {u"SOFTWARE", u"CLASSES", u"GUNSHIPFILE"}, 2, true});
+  walk({hive::File::System, {u"A", u"B", u"C", u"D"}, 1, false});
+  // A path of the input's own choosing: the components of its last line.
+  const auto lastLine = text.rfind('\n');
+  walk({hive::File::System, hive::components(text::utf16Of(text.substr(lastLine + 1, 256))), 0,
+        true});
   query("Software\\Hasbro Interactive\\Gunship!", "Path");
   query("Software\\Wow6432Node\\Hasbro Interactive\\Gunship!", "Path");
   query("Software\\Classes\\GunshipFile", "");

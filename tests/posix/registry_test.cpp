@@ -12,18 +12,21 @@
 #include <thread>
 
 #include "platform/Platform.h"
+#include "platform/posix/Hive.h"
 #include "posix/WinePrefix.h"
 
 namespace {
 
 using namespace platform;
 using namespace std::string_literals;
+using platform::posix::hive::kMaxLine;
 using testing_support::hive;
 using testing_support::utf16Hex;
 using testing_support::WinePrefix;
 
 constexpr RegKey kHkcr = 0x80000000, kHkcu = 0x80000001, kHklm = 0x80000002, kHku = 0x80000003,
                  kHkPerf = 0x80000004, kHkcc = 0x80000005;
+const char* const kGameKey = "Software\\Hasbro Interactive\\Gunship!";
 
 // Opens, queries with a size of `capacity` into a buffer pre-filled with '#' that has room for
 // that much program text, closes.
@@ -172,7 +175,10 @@ TEST(Registry, RootsPathsAndCaseFolding) {
            "[System\\\\CurrentControlSet] 0\n#link\n\"SymbolicLinkValue\"=hex(6):" +
            utf16Hex("\\Registry\\Machine\\System\\ControlSet001") +
            "\n[System\\\\ControlSet001\\\\Hardware Profiles\\\\Current] 0\n"
-           "\"v\"=\"config\"\n"));
+           "\"v\"=\"config\"\n"
+           // Sorted key lines where one ends in an escape that another goes on with.
+           "[\\x5] 0\n[\\x53oftware\\\\Esc] 0\n\"v\"=\"hex escape\"\n"
+           "[\\12] 0\n[\\123ystem\\\\Esc] 0\n\"v\"=\"octal escape\"\n"));
   prefix.writeHive("user.reg", hive("[Console] 0\n\"v\"=\"user\"\n"));
   prefix.writeHive("userdef.reg", hive("[Console] 0\n\"v\"=\"default user\"\n"));
   const struct {
@@ -199,6 +205,8 @@ TEST(Registry, RootsPathsAndCaseFolding) {
       {kHku, "S-1-5-21-0-0-0-1001\\Console", kErrorFileNotFound, nullptr},
       {kHku, "\\.default\\Console", kErrorBadPathname, nullptr},
       {kHkcc, "", 0, "config"},
+      {kHklm, "Software\\Esc", 0, "hex escape"},  // \x53 after \x5
+      {kHklm, "System\\Esc", 0, "octal escape"},  // \123 after \12
       {kHkPerf, "x", kErrorFileNotFound, nullptr},
       {0x12345, "", kErrorInvalidHandle, nullptr},
   };
@@ -324,13 +332,58 @@ TEST(Registry, MissingAndChangedHives) {
   }
 }
 
+// A key opened before its hive changed reads the hive as it is at the query.
+TEST(Registry, AKeyOpenedBeforeItsHiveChangedReadsTheNewHive) {
+  const struct {
+    const char* what;
+    std::string after;  // system.reg at the query; empty: none
+    const char* text;   // K's value v then, or nullptr when there is none
+  } cases[] = {
+      {"moved behind another key", hive("[A] 0\n\"v\"=\"a\"\n[K] 0\n\"v\"=\"moved\"\n"), "moved"},
+      {"rewritten to the same size", hive("[K] 0\n\"v\"=\"neW\"\n"), "neW"},
+      {"a second section", hive("[K] 0\n\"v\"=\"old\"\n[L] 0\n[K] 0\n\"v\"=\"2nd\"\n"), "2nd"},
+      {"gone", hive("[L] 0\n\"v\"=\"old\"\n"), nullptr},
+      {"only implied", hive("[K\\\\Sub] 0\n\"v\"=\"old\"\n"), nullptr},
+      {"no hive", "", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    WinePrefix prefix;
+    prefix.writeHive("system.reg", hive("[K] 0\n\"v\"=\"old\"\n"));
+    RegKey key = 0;
+    ASSERT_EQ(regOpenKeyEx(kHklm, "K", 0, kKeyRead, &key), kErrorSuccess);
+    if (c.after.empty())
+      std::filesystem::remove(prefix.root() / "system.reg");
+    else
+      prefix.writeHive("system.reg", c.after);
+    char data[16] = {};
+    std::uint32_t size = sizeof data;
+    const auto status =
+        regQueryValueEx(key, "v", nullptr, nullptr, reinterpret_cast<std::uint8_t*>(data), &size);
+    EXPECT_EQ(status, c.text ? kErrorSuccess : kErrorFileNotFound);
+    if (c.text) {
+      EXPECT_STREQ(data, c.text);
+    }
+    EXPECT_EQ(regCloseKey(key), kErrorSuccess);
+  }
+}
+
 // Damage costs the key or value it hits, never the rest of the hive, and never a crash.
 TEST(Registry, DamagedHives) {
   const std::string big(10 << 20, 'x');
+  // hex: data of `bytes` bytes over lines of 25, as Wine wraps long lists.
+  const auto hexLines = [](std::size_t bytes) {
+    std::string text = "hex:";
+    for (std::size_t i = 0; i < bytes; ++i) text += i % 25 == 24 ? "01,\\\n  " : "01,";
+    text.pop_back();
+    return text;
+  };
+  const std::string atBound(kMaxLine - 6, 'x');  // "v"="..." of kMaxLine bytes
   const struct {
     const char* what;
     std::string text;
     std::int32_t open, query;  // of K's value v
+    bool restRead = true;      // whether the key Good behind it is still read
   } cases[] = {
       {"no header", "[K] 0\n\"v\"=\"x\"\n", kErrorFileNotFound, 0},
       {"header with a blank", "WINE REGISTRY Version 2 \n[K] 0\n", kErrorFileNotFound, 0},
@@ -344,7 +397,11 @@ TEST(Registry, DamagedHives) {
       {"unknown form", hive("[K] 0\n\"v\"=foo:12\n"), 0, kErrorFileNotFound},
       {"dword too long", hive("[K] 0\n\"v\"=dword:123456789\n"), 0, kErrorFileNotFound},
       {"no equals", hive("[K] 0\n\"v\" \"x\"\n"), 0, kErrorFileNotFound},
-      {"huge", hive("[K] 0\n\"v\"=\"" + big + "\"\n"), 0, kErrorMoreData},
+      {"a line of the bound", hive("[K] 0\n\"v\"=\"" + atBound + "\"\n"), 0, kErrorMoreData},
+      {"a longer line ends the hive", hive("[K] 0\n\"v\"=\"" + big + "\"\n"), 0, kErrorFileNotFound,
+       false},
+      {"hex data past the bound", hive("[K] 0\n\"v\"=" + hexLines(kMaxLine + 1) + "\n"), 0,
+       kErrorFileNotFound},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -354,16 +411,55 @@ TEST(Registry, DamagedHives) {
     EXPECT_EQ(r.open, c.open);
     if (c.open != kErrorSuccess) continue;
     EXPECT_EQ(r.query, c.query);
-    EXPECT_EQ(read(kHklm, "Good", "v").data(), "ok\0"s);
+    EXPECT_EQ(read(kHklm, "Good", "v").open, c.restRead ? kErrorSuccess : kErrorFileNotFound);
   }
   WinePrefix prefix;
-  prefix.writeHive("system.reg", hive("[K] 0\n\"w\"=hex:" + testing_support::hexOf(big) + "\n"));
+  prefix.writeHive("system.reg", hive("[K] 0\n\"w\"=" + hexLines(kMaxLine) + "\n"));
   std::uint32_t size = 0;
   RegKey key = 0;
   ASSERT_EQ(regOpenKeyEx(kHklm, "K", 0, kKeyRead, &key), kErrorSuccess);
   EXPECT_EQ(regQueryValueEx(key, "w", nullptr, nullptr, nullptr, &size), kErrorSuccess);
-  EXPECT_EQ(size, big.size());
+  EXPECT_EQ(size, kMaxLine);
   regCloseKey(key);
+}
+
+// A hive without line breaks costs the bound, not its size: the header is checked on its first
+// bytes, and a line past the bound ends the reading. Each file is sparse: 3 GB of zeros that
+// take no room.
+TEST(Registry, HivesWithoutLineBreaksAreReadNoFurtherThanTheBound) {
+  const struct {
+    const char* what;
+    std::string head;  // then zeros up to 3 GB
+  } cases[] = {
+      {"a header, then no line break", "WINE REGISTRY Version 2\n"},
+      {"a key line, then no line break",
+       hive("[Software\\\\Hasbro Interactive\\\\Gunship!] 0\n\"")},
+      {"no line break at all", ""},
+      {"the header without its line end", "WINE REGISTRY Version 2"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    WinePrefix prefix;
+    prefix.writeHive("system.reg", c.head);
+    ASSERT_EQ(::truncate((prefix.root() / "system.reg").c_str(), 3LL << 30), 0);
+    // The reader is a child of its own, so its peak memory is its own.
+    const pid_t child = fork();
+    if (child == 0) {
+      rusage before{}, after{};
+      getrusage(RUSAGE_SELF, &before);
+      bool closed = false;
+      try {
+        closed = read(kHklm, kGameKey, "Path").query != kErrorSuccess;
+      } catch (...) {  // std::bad_alloc: the reader tried to hold the whole line
+      }
+      getrusage(RUSAGE_SELF, &after);
+      // A few buffers of the bound (the sanitizers' build keeps the freed ones), not gigabytes.
+      _exit(closed && after.ru_maxrss - before.ru_maxrss < 16 * 1024 ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(status, 0);
+  }
 }
 
 // The excerpt's keys behind `filler`: what the start-up reads must still come out of it.
@@ -372,8 +468,6 @@ std::string excerptAfter(const std::string& filler) {
   const auto firstKey = text.find("\n[");
   return text.substr(0, firstKey + 1) + filler + text.substr(firstKey + 1);
 }
-
-const char* const kGameKey = "Software\\Hasbro Interactive\\Gunship!";
 
 // Keys nested deeper than Windows allows cannot be opened; the keys above them can.
 TEST(Registry, DeepKeysStopAtWindowsDepth) {

@@ -35,18 +35,44 @@ TEST(Text, NamesMatchWithoutRegardToCaseAsWineMatchesThem) {
     EXPECT_EQ(text::equalsIgnoringCase(c.a, c.b), c.equal) << c.a << " / " << c.b;
 }
 
-TEST(Text, Utf8AndUtf16RoundTripAndMarkWhatIsNotUtf8) {
-  const std::string good = "C:\\Caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x9a\x81";
-  bool valid = false;
-  EXPECT_EQ(text::utf8Of(text::utf16Of(good, &valid)), good);
-  EXPECT_TRUE(valid);
-  // Overlong, surrogate, cut-off and stray continuation bytes each become one U+FFFD.
-  for (const std::string bad : {"\xc0\xaf", "\xed\xa0\x80", "\xe2\x82", "\x80"}) {
-    const std::u16string units = text::utf16Of(bad, &valid);
-    EXPECT_FALSE(valid) << bad.size();
-    EXPECT_EQ(units.find_first_not_of(u'\uFFFD'), std::u16string::npos);
+// Every byte that is not part of a valid UTF-8 sequence is one U+FFFD of its own (a cut-off
+// sequence is as many as it has bytes); every unpaired surrogate is one U+FFFD.
+TEST(Text, Utf8AndUtf16ConvertUnitForUnitAndMarkWhatIsNotUtf8) {
+  const struct {
+    std::string utf8;
+    std::u16string utf16;
+    bool valid;
+  } toUtf16[] = {
+      {"C:\\Caf\xc3\xa9 \xe2\x82\xac", u"C:\\Caf\u00e9 \u20ac", true},
+      {"\xf0\x9f\x9a\x81", u"\xD83D\xDE81", true},
+      {"", u"", true},
+      {"\xc0\xaf", u"\uFFFD\uFFFD", false},                      // overlong
+      {"\xed\xa0\x80", u"\uFFFD\uFFFD\uFFFD", false},            // an encoded surrogate
+      {"\xe2\x82", u"\uFFFD\uFFFD", false},                      // cut off: one for each byte
+      {"\xf4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD", false},  // above U+10FFFF
+      {"a\x80"
+       "b\xff",
+       u"a\uFFFDb\uFFFD", false},  // stray bytes
+  };
+  for (const auto& c : toUtf16) {
+    bool valid = !c.valid;
+    EXPECT_EQ(text::utf16Of(c.utf8, &valid), c.utf16) << c.utf8;
+    EXPECT_EQ(valid, c.valid) << c.utf8;
+    if (c.valid) {
+      EXPECT_EQ(text::utf8Of(c.utf16), c.utf8);
+    }
   }
-  EXPECT_EQ(text::utf8Of(u"\xD800x"), "\xef\xbf\xbdx");  // an unpaired surrogate
+  const struct {
+    std::u16string utf16;
+    std::string utf8;
+  } toUtf8[] = {
+      {u"\xD800x", "\xef\xbf\xbdx"},                  // a lead surrogate alone
+      {u"\xDE00\xD83D", "\xef\xbf\xbd\xef\xbf\xbd"},  // a pair in the wrong order
+      {u"\xD83D\xDE00", "\xf0\x9f\x98\x80"},          // a pair
+      {u"\u07ff\u0800\uffff",
+       "\xdf\xbf\xe0\xa0\x80\xef\xbf\xbf"},  // the edges of two and three bytes
+  };
+  for (const auto& c : toUtf8) EXPECT_EQ(text::utf8Of(c.utf16), c.utf8);
 }
 
 }  // namespace

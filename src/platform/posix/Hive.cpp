@@ -13,10 +13,16 @@
 namespace platform::posix::hive {
 namespace {
 
+namespace fs = std::filesystem;
+
 constexpr std::string_view kHeader = "WINE REGISTRY Version 2";
 constexpr std::string_view kBaseComment = ";; All keys relative to ";
 constexpr std::u16string_view kWow = u"WOW6432NODE";
 constexpr std::u16string_view kLinkValue = u"SYMBOLICLINKVALUE";
+constexpr std::u16string_view kDefaultUser = u".DEFAULT";
+constexpr std::u16string_view kWineUser = u"S-1-5-21-0-0-0-1000";
+const std::vector<std::u16string> kClasses = {u"SOFTWARE", u"CLASSES"};
+const std::vector<std::u16string> kClassesWow = {u"SOFTWARE", u"CLASSES", u"WOW6432NODE"};
 constexpr int kEndOfLine = -1;
 constexpr int kBroken = -2;
 constexpr std::size_t kPiece = 128 * 1024;  // what a file is read in
@@ -138,9 +144,12 @@ class PathUnits {
       closed_ = true;
       return kClosed;
     }
-    return c == '\\' ? escaped(line_, pos_) : c;
+    escapedLast_ = c == '\\';
+    return escapedLast_ ? escaped(line_, pos_) : c;
   }
   std::size_t pos() const { return pos_; }
+  // Whether the unit given last was escaped.
+  bool escapedLast() const { return escapedLast_; }
   // Whether the line closes: ']' passed already, or still to come behind pos.
   bool closes() const { return closed_ || hive::closes(line_, pos_); }
 
@@ -148,6 +157,7 @@ class PathUnits {
   std::string_view line_;
   std::size_t pos_ = 1;
   bool closed_ = false;
+  bool escapedLast_ = false;
 };
 
 enum class Match { End, Part, Wow, None, Broken };
@@ -178,28 +188,27 @@ Match matchComponent(PathUnits& units, const std::u16string* part, bool wow) {
   }
 }
 
-// The lines of a hive's bytes, front to back. A line is given without its line end ("\n" or
-// "\r\n") and stays valid until the next call.
+// The lines of a hive file from where its source stands, front to back. A line is given
+// without its line end ("\n" or "\r\n") and stays valid until the next call.
 class Lines {
  public:
-  explicit Lines(Source& source) : source_(source) {
-    if (source.inMemory()) {
-      data_ = source.memory();
-      end_ = true;
-    }
-  }
+  // `start`: the file offset the source reads from.
+  Lines(Source& source, std::uint64_t start) : source_(source), base_(start) {}
 
-  bool next(std::string_view& line) {
+  // The next line, of at most `bound` bytes. A longer line ends the reading: it and all after
+  // it are not read.
+  bool next(std::string_view& line, std::size_t bound = kMaxLine) {
     std::size_t searched = pos_;
     for (;;) {
-      const void* found = searched < data_.size()
-                              ? std::memchr(data_.data() + searched, '\n', data_.size() - searched)
-                              : nullptr;
+      const std::size_t limit = std::min(data_.size(), pos_ + bound + 1);
+      const void* found =
+          searched < limit ? std::memchr(data_.data() + searched, '\n', limit - searched) : nullptr;
       if (found) {
         const auto at = static_cast<std::size_t>(static_cast<const char*>(found) - data_.data());
         give(line, at, at + 1);
         return true;
       }
+      if (data_.size() - pos_ > bound) return stop();
       searched = data_.size() - pos_;
       if (!refill(pos_)) {
         if (pos_ >= data_.size()) return false;
@@ -213,7 +222,7 @@ class Lines {
   // so are key lines that begin with `skip`.
   bool nextHeader(std::string_view& line, std::string_view skip) {
     std::size_t from = pos_;
-    bool atLineStart = true;  // whether data_[from] begins a line
+    std::size_t lineSoFar = 0;  // bytes of the line data_[from] is in, before from
     for (;;) {
       const char* begin = data_.data();
       const char* at = begin + from;
@@ -221,7 +230,7 @@ class Lines {
       while (at < end) {
         const auto* bracket = static_cast<const char*>(std::memchr(at, '[', end - at));
         if (!bracket) break;
-        if (bracket == begin + from ? atLineStart : bracket[-1] == '\n') {
+        if (bracket == begin + from ? lineSoFar == 0 : bracket[-1] == '\n') {
           if (!skip.empty() && static_cast<std::size_t>(end - bracket) > skip.size() &&
               std::memcmp(bracket, skip.data(), skip.size()) == 0) {
             at = bracket + skip.size();
@@ -232,7 +241,12 @@ class Lines {
         }
         at = bracket + 1;
       }
-      atLineStart = !data_.empty() && data_.back() == '\n';
+      // The line the bytes end in goes on into the next piece, unless it is too long already.
+      const std::size_t scanned = data_.size() - from;
+      const auto* lastEnd =
+          scanned ? static_cast<const char*>(memrchr(begin + from, '\n', scanned)) : nullptr;
+      lineSoFar = lastEnd ? static_cast<std::size_t>(end - lastEnd - 1) : lineSoFar + scanned;
+      if (lineSoFar > kMaxLine) return stop();
       pos_ = data_.size();
       if (!refill(pos_)) return false;
       from = pos_;
@@ -241,6 +255,8 @@ class Lines {
 
   // Gives the line `next` gave last once more.
   void putBack() { pos_ = lineStart_; }
+  // The file offset of the line `next` gave last.
+  std::uint64_t offset() const { return base_ + lineStart_; }
 
  private:
   void give(std::string_view& line, std::size_t lineEnd, std::size_t nextStart) {
@@ -250,17 +266,27 @@ class Lines {
     pos_ = nextStart;
   }
 
+  // Ends the reading at a line longer than the bound.
+  bool stop() {
+    end_ = true;
+    data_ = {};
+    pos_ = lineStart_ = 0;
+    return false;
+  }
+
   // Reads more bytes behind those from `keep` on, which move to the buffer's front. The buffer
-  // grows only when what is kept fills it (one line longer than a piece).
+  // grows only when what is kept fills it (one line longer than a piece), and never past what
+  // a line of the bound and one more piece need.
   bool refill(std::size_t keep) {
     if (end_) return false;
     // data_ lies at the buffer's front; growing keeps the bytes where they are.
     const std::size_t kept = data_.size() - keep;
     if (buffer_.size() < kPiece) buffer_.resize(kPiece);
-    if (kept > buffer_.size() / 2) buffer_.resize(2 * buffer_.size());
+    if (kept > buffer_.size() / 2) buffer_.resize(std::min(2 * buffer_.size(), kMaxLine + kPiece));
     if (kept) std::memmove(buffer_.data(), buffer_.data() + keep, kept);
     const std::size_t got = source_.read(buffer_.data() + kept, buffer_.size() - kept);
     data_ = std::string_view(buffer_.data(), kept + got);
+    base_ += keep;
     pos_ -= keep;
     lineStart_ = lineStart_ >= keep ? lineStart_ - keep : pos_;
     if (got == 0) end_ = true;
@@ -268,6 +294,7 @@ class Lines {
   }
 
   Source& source_;
+  std::uint64_t base_;  // the file offset of data_[0]
   std::string buffer_;
   std::string_view data_;
   std::size_t pos_ = 0;        // where the next line begins
@@ -309,6 +336,7 @@ bool parseHexList(Lines& lines, std::string_view line, std::size_t pos,
     if (high < 0) return false;
     ++pos;
     if (pos < line.size() && hexDigit(line[pos]) >= 0) high = high * 16 + hexDigit(line[pos++]);
+    if (data.size() == kMaxLine) return false;  // more data than any line may hold
     data.push_back(static_cast<std::uint8_t>(high));
     skipBlanks(line, pos);
     if (pos < line.size()) {
@@ -357,52 +385,101 @@ bool parseData(Lines& lines, std::string_view line, std::size_t pos, Value& valu
   return parseHexList(lines, line, pos, value.data);
 }
 
-}  // namespace
+// What one pass learned about the keys a walk along a route may visit: a tree holding only keys
+// that exist, each with at most two children (the route's next component, and a Wow6432Node
+// stepped into before it), and for the keys that lines name, where their sections begin and
+// whether they are symbolic links.
+//
+// A route is the stored path a walk may take through one file: the first `fixed` components
+// are followed as stored; when view32 is set and the hive is win64, the walk may step into a
+// child Wow6432Node before each later component that is not itself Wow6432Node, and after the
+// last.
+struct Route {
+  const std::vector<std::u16string>& parts;
+  std::size_t fixed = 0;
+  bool view32 = false;
+};
+
+struct Survey {
+  using Id = std::uint32_t;
+  static constexpr Id kNone = UINT32_MAX;
+  static constexpr Id kRoot = 0;
+  struct Node {
+    Id parent = kNone, next = kNone, wow = kNone;
+    std::uint32_t consumed = 0;  // how many of the route's components lie on the way to it
+    bool isWow = false;          // named Wow6432Node
+    bool stepped = false;  // a Wow6432Node the 32-bit view stepped into, not a part of the route
+    bool link = false;     // "#link"
+    std::optional<Value> target;                    // its SymbolicLinkValue
+    std::uint64_t first = kNoLine, last = kNoLine;  // its first and last key lines
+  };
+
+  bool isHive = false;
+  bool win64 = false;  // "#arch=win64"
+  // The folded components of the NT path the file's keys are relative to, from the comment
+  // ";; All keys relative to ..."; empty when not given.
+  std::vector<std::u16string> base;
+  std::vector<Node> nodes;
+
+  // The key's folded path from the file's root, as stored.
+  std::vector<std::u16string> path(Id key, const Route& route) const {
+    std::vector<std::u16string> parts;
+    for (; key != kRoot; key = nodes[key].parent)
+      parts.emplace_back(nodes[key].stepped ? kWow : route.parts[nodes[key].consumed - 1]);
+    std::reverse(parts.begin(), parts.end());
+    return parts;
+  }
+};
 
 // One pass over a hive for a route: places each key line on the route's tree of keys, and reads
 // the lines of the keys it must know more of.
 class Pass {
  public:
-  Pass(Source& source, const Route& route, Survey& survey)
-      : lines_(source), route_(route), survey_(survey) {}
+  Pass(Source& source, std::uint64_t start, const Route& route, Survey& survey)
+      : lines_(source, start), route_(route), survey_(survey) {}
 
   // The lines before the first key; false when the bytes are no hive.
   bool preamble() {
     std::string_view line;
-    if (!lines_.next(line) || line != kHeader) return false;
-    Preamble& found = survey_.preamble_;
+    // The header is checked on the first bytes alone: a first line any longer is no header.
+    if (!lines_.next(line, kHeader.size() + 1) || line != kHeader) return false;
     while (lines_.next(line)) {
       if (!line.empty() && line[0] == '[') {
         lines_.putBack();
         break;
       }
-      if (line == "#arch=win64") found.win64 = true;
-      if (line == "#arch=win32") found.win64 = false;
+      if (line == "#arch=win64") survey_.win64 = true;
+      if (line == "#arch=win32") survey_.win64 = false;
       if (line.starts_with(kBaseComment)) {
         std::u16string base;
         std::size_t pos = kBaseComment.size();
-        if (unescape(line, pos, kEndOfLine, base)) found.base = components(base);
+        if (unescape(line, pos, kEndOfLine, base)) survey_.base = components(base);
       }
     }
-    survey_.isHive_ = true;
+    survey_.isHive = true;
     return true;
   }
 
-  // Every key line through the route. With a value name, reads that value of the key at the
-  // route's end instead of the keys' links.
-  void keys(const std::u16string* valueName, std::optional<Value>* value) {
-    redirect_ = route_.view32 && survey_.preamble_.win64;
-    survey_.nodes_.assign(1, Survey::Node{});
+  // Every key line through the route, up to the one at file offset `last`, noting where each
+  // key's sections begin. With a value name, reads that value of the key at the route's end
+  // instead of the keys' links.
+  void keys(const std::u16string* valueName, std::optional<Value>* value,
+            std::uint64_t last = kNoLine) {
+    redirect_ = route_.view32 && survey_.win64;
+    survey_.nodes.assign(1, Survey::Node{});
     std::string_view line;
-    while (lines_.nextHeader(line, skip_)) {
+    while (lines_.nextHeader(line, skip_) && lines_.offset() <= last) {
       const Survey::Id key = place(line);
       if (key == Survey::kNone) continue;
+      Survey::Node& node = survey_.nodes[key];
+      if (node.first == kNoLine) node.first = lines_.offset();
+      node.last = lines_.offset();
       if (valueName) {
-        if (survey_.nodes_[key].consumed == route_.parts.size()) section(key, *valueName, value);
+        if (node.consumed == route_.parts.size()) section(key, *valueName, value);
       } else if (key != Survey::kRoot) {
         std::optional<Value> target;
         section(key, kLinkValue, &target);
-        if (target) survey_.nodes_[key].target = std::move(target);
+        if (target) survey_.nodes[key].target = std::move(target);
       }
     }
   }
@@ -416,7 +493,7 @@ class Pass {
     std::uint32_t depth = 0;
     bool whole = false;  // whether the line closes: checked once, before it adds its first key
     for (;;) {
-      const Survey::Node& node = survey_.nodes_[key];
+      const Survey::Node& node = survey_.nodes[key];
       const std::size_t j = node.consumed;
       const std::u16string* part = j < route_.parts.size() ? &route_.parts[j] : nullptr;
       const bool wow = redirect_ && j >= route_.fixed && !node.isWow && (!part || *part != kWow);
@@ -425,7 +502,11 @@ class Pass {
       if (match == Match::None) {
         // Any line that begins with the same bytes leaves the route at the same unit: Wine
         // writes keys sorted, so most of the lines that follow are skipped by this prefix alone.
-        skip_.assign(line.substr(0, units.pos()));
+        // An escape such as \x5 may go on with more digits in another line (\x53 is S), so
+        // the byte that ended it belongs to the prefix.
+        std::size_t end = units.pos();
+        if (units.escapedLast()) end = end < line.size() ? end + 1 : 0;
+        skip_.assign(line.substr(0, end));
         return Survey::kNone;
       }
       if (match != Match::Part && match != Match::Wow) return Survey::kNone;
@@ -438,9 +519,9 @@ class Pass {
         added.consumed = static_cast<std::uint32_t>(match == Match::Part ? j + 1 : j);
         added.isWow = match == Match::Wow || *part == kWow;
         added.stepped = match == Match::Wow;
-        child = static_cast<Survey::Id>(survey_.nodes_.size());
-        survey_.nodes_.push_back(std::move(added));
-        (match == Match::Part ? survey_.nodes_[key].next : survey_.nodes_[key].wow) = child;
+        child = static_cast<Survey::Id>(survey_.nodes.size());
+        survey_.nodes.push_back(std::move(added));
+        (match == Match::Part ? survey_.nodes[key].next : survey_.nodes[key].wow) = child;
       }
       key = child;
       ++depth;
@@ -457,7 +538,7 @@ class Pass {
         lines_.putBack();
         return;
       }
-      if (line == "#link") survey_.nodes_[key].link = true;
+      if (line == "#link") survey_.nodes[key].link = true;
       if (line[0] != '@' && line[0] != '"') continue;
       std::u16string valueName;
       std::size_t pos = 1;
@@ -479,6 +560,99 @@ class Pass {
   std::string skip_;  // the start of the last key line that left the route
 };
 
+// The survey of a whole hive file along a route, and the file it read.
+Survey surveyOf(Source& source, const Route& route) {
+  Survey survey;
+  Pass pass(source, 0, route, survey);
+  if (pass.preamble()) pass.keys(nullptr, nullptr);
+  return survey;
+}
+
+// Where one round of a walk, over one survey, ended.
+struct Round {
+  enum End { Found, Missing, Link, SharedClass } end = Missing;
+  Survey::Id key = Survey::kNone;  // Found: the key reached; Link: the link
+  std::size_t followed = 0;        // Link, SharedClass: the route's components behind the walk
+};
+
+// Whether key is Software\Classes\Wow6432Node of system.reg.
+bool isClassesWow(const Survey& survey, Survey::Id key, const Route& route) {
+  return survey.nodes[key].isWow && survey.path(key, route) == kClassesWow;
+}
+
+// Follows the route through what one pass surveyed, as far as the survey goes.
+Round follow(const Survey& survey, const Route& route, File file) {
+  const bool view32 = route.view32 && survey.win64;
+  const std::size_t count = route.parts.size();
+  const auto& nodes = survey.nodes;
+  Survey::Id key = Survey::kRoot;
+  for (std::size_t j = 0;; ++j) {
+    const bool viewed = view32 && j >= route.fixed;
+    if (viewed && !nodes[key].isWow && (j == count || route.parts[j] != kWow) &&
+        nodes[key].wow != Survey::kNone) {
+      key = nodes[key].wow;
+      if (nodes[key].link) return {Round::Link, key, j};
+    }
+    if (j == count) return {Round::Found, key, j};
+    Survey::Id child = nodes[key].next;
+    if (child == Survey::kNone && viewed && file == File::System &&
+        isClassesWow(survey, key, route)) {
+      // Classes are shared between the views: what Software\Classes\Wow6432Node lacks is the
+      // 64-bit key of Software\Classes.
+      if (!nodes[key].stepped) return {Round::SharedClass, key, j};
+      child = nodes[nodes[key].parent].next;
+    }
+    if (child == Survey::kNone) return {Round::Missing};
+    key = child;
+    if (nodes[key].link) return {Round::Link, key, j + 1};
+  }
+}
+
+// Points path at the target of a link (\Registry\Machine\..., \Registry\User\.Default\...,
+// \Registry\User\<userSid>\...) with the components not followed yet. A link names its
+// target as it is stored: no 32-bit view inside it.
+bool retarget(const fs::path& prefix, const std::optional<Value>& target, std::size_t followed,
+              Path& path) {
+  if (!target || target->type != kRegLink) return false;
+  std::vector<std::u16string> parts =
+      components(text::utf16OfBytes(target->data.data(), target->data.size()));
+  if (parts.size() < 2 || parts[0] != u"REGISTRY") return false;
+  std::size_t from = 2;
+  if (parts[1] == u"MACHINE") {
+    path.file = File::System;
+  } else if (parts[1] == u"USER" && parts.size() > 2) {
+    from = 3;
+    if (parts[2] == kDefaultUser)
+      path.file = File::UserDefault;
+    else if (parts[2] == userSid(prefix))
+      path.file = File::User;
+    else
+      return false;
+  } else {
+    return false;
+  }
+  parts.erase(parts.begin(), parts.begin() + static_cast<std::ptrdiff_t>(from));
+  const std::size_t targetSize = parts.size();
+  parts.insert(parts.end(), path.parts.begin() + static_cast<std::ptrdiff_t>(followed),
+               path.parts.end());
+  path.fixed = targetSize + (path.fixed > followed ? path.fixed - followed : 0);
+  path.parts = std::move(parts);
+  return true;
+}
+
+// The value `name` of key, from the lines of its sections in source (the file the walk read).
+std::optional<Value> valueIn(Source& source, const Key& key, std::u16string_view name) {
+  if (key.first == kNoLine || !source.seek(key.first)) return std::nullopt;
+  Survey survey;
+  const Route route{key.stored, key.stored.size(), false};
+  const std::u16string folded(name);
+  std::optional<Value> value;
+  Pass(source, key.first, route, survey).keys(&folded, &value, key.last);
+  return value;
+}
+
+}  // namespace
+
 Source::Source(const std::filesystem::path& file) {
   const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return;
@@ -489,6 +663,7 @@ Source::Source(const std::filesystem::path& file) {
   }
   fd_ = fd;
   left_ = static_cast<std::uint64_t>(info.st_size);
+  identity_ = Identity{info.st_dev, info.st_ino, left_, info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
 }
 
 Source::~Source() {
@@ -509,41 +684,81 @@ std::size_t Source::read(char* into, std::size_t room) {
   return 0;
 }
 
-const Value* Survey::linkTarget(Id key) const {
-  return nodes_[key].target ? &*nodes_[key].target : nullptr;
+bool Source::seek(std::uint64_t offset) {
+  if (fd_ < 0 || offset > identity_->size || ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0)
+    return false;
+  left_ = identity_->size - offset;
+  return true;
 }
 
-std::vector<std::u16string> Survey::path(Id key, const Route& route) const {
-  std::vector<std::u16string> parts;
-  for (; key != kRoot; key = nodes_[key].parent)
-    parts.emplace_back(nodes_[key].stepped ? kWow : route.parts[nodes_[key].consumed - 1]);
-  std::reverse(parts.begin(), parts.end());
-  return parts;
+fs::path pathOf(const fs::path& prefix, File file) {
+  switch (file) {
+    case File::System:
+      return prefix / "system.reg";
+    case File::User:
+      return prefix / "user.reg";
+    case File::UserDefault:
+      break;
+  }
+  return prefix / "userdef.reg";
 }
 
-std::optional<Preamble> preamble(Source& source) {
+std::u16string userSid(const fs::path& prefix) {
+  Source source(pathOf(prefix, File::User));
   Survey survey;
-  const Route route;
-  if (!Pass(source, route, survey).preamble()) return std::nullopt;
-  return survey.preamble();
+  const std::vector<std::u16string> none;
+  const Route route{none};
+  const auto& base = survey.base;
+  if (Pass(source, 0, route, survey).preamble() && base.size() == 3 && base[0] == u"REGISTRY" &&
+      base[1] == u"USER")
+    return base[2];
+  return std::u16string(kWineUser);
 }
 
-Survey survey(Source& source, const Route& route) {
-  Survey survey;
-  Pass pass(source, route, survey);
-  if (pass.preamble()) pass.keys(nullptr, nullptr);
-  return survey;
+std::optional<Key> walk(const fs::path& prefix, const Path& asked) {
+  Path path = asked;
+  for (int links = 0;;) {
+    if (path.parts.size() > kMaxDepth) return std::nullopt;
+    const Route route{path.parts, path.fixed, path.view32};
+    Source source(pathOf(prefix, path.file));
+    const Survey survey = surveyOf(source, route);
+    if (!survey.isHive) return std::nullopt;
+    const Round round = follow(survey, route, path.file);
+    switch (round.end) {
+      case Round::Found: {
+        const Survey::Node& node = survey.nodes[round.key];
+        return Key{asked,      path.file, survey.path(round.key, route), *source.identity(),
+                   node.first, node.last};
+      }
+      case Round::Missing:
+        return std::nullopt;
+      case Round::Link:
+        if (++links > kMaxLinks ||
+            !retarget(prefix, survey.nodes[round.key].target, round.followed, path))
+          return std::nullopt;
+        break;
+      case Round::SharedClass: {
+        std::vector<std::u16string> parts(kClasses.begin(), kClasses.end());
+        parts.insert(parts.end(), path.parts.begin() + static_cast<std::ptrdiff_t>(round.followed),
+                     path.parts.end());
+        // The component Classes\Wow6432Node lacked is taken as stored under Classes.
+        path = Path{File::System, std::move(parts), kClasses.size() + 1, true};
+        break;
+      }
+    }
+  }
 }
 
-std::optional<Value> findValue(Source& source, const std::vector<std::u16string>& path,
-                               std::u16string_view name) {
-  Survey survey;
-  const Route route{path, path.size(), false};
-  const std::u16string folded(name);
-  std::optional<Value> value;
-  Pass pass(source, route, survey);
-  if (pass.preamble()) pass.keys(&folded, &value);
-  return value;
+std::optional<Value> query(const fs::path& prefix, Key& key, std::u16string_view name) {
+  // A hive that keeps changing under the reader is given up after a few walks.
+  for (int walks = 0; walks < 4; ++walks) {
+    Source source(pathOf(prefix, key.file));
+    if (source.identity() == key.identity) return valueIn(source, key, name);
+    auto again = walk(prefix, key.asked);
+    if (!again) return std::nullopt;
+    key = std::move(*again);
+  }
+  return std::nullopt;
 }
 
 std::vector<std::u16string> components(std::u16string_view path) {

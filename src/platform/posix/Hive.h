@@ -16,12 +16,18 @@
 // backslash). String data is kept as UTF-16LE, as Windows keeps it. A key exists when a key line
 // names it or a longer path below it (an implied key).
 //
-// Nothing here builds the hive. Each call makes one pass over the file's bytes, front to back:
+// Nothing here builds the hive. A walk makes one pass over each file it reads, front to back:
 // it skips every line that cannot be the header of a key it is after (memchr finds the next
 // line that starts with '['), decodes and compares a header only as far as it can lie on the
-// wanted path, and parses the lines of those keys alone. What a pass keeps is bounded by its
-// answer (the keys along one path, one value) and by the longest line it needs whole, never by
-// how many keys the file holds. Nothing is kept between calls.
+// wanted path, and parses the lines of those keys alone. The key it reaches remembers where its
+// lines start, so a query reads those lines alone: opening a key and reading one value costs one
+// pass over the hive. What a pass keeps is bounded by its answer (the keys along one path, one
+// value) and by the longest line it needs whole, never by how many keys the file holds.
+//
+// Reading is bounded: the header is checked on the file's first bytes, and a line longer than
+// kMaxLine (Wine's lines are short) ends the reading there, as if the file ended before it; so
+// a file without line breaks is a hive without keys, read no further than the bound. A value
+// whose data would pass kMaxLine bytes (a hex list over many lines) is no value.
 //
 // Damaged input never fails a call: a key line without its closing ']' names no key and the
 // values after it belong to none, a value line that cannot be read is no value, and the rest of
@@ -48,18 +54,24 @@ inline constexpr std::uint32_t kRegLink = 6;
 inline constexpr std::uint32_t kRegMultiSz = 7;
 
 inline constexpr std::size_t kMaxDepth = 512;
+inline constexpr std::size_t kMaxLine = 1 << 20;
 
 struct Value {
   std::uint32_t type = 0;
   std::vector<std::uint8_t> data;  // as stored: UTF-16LE for the string forms
 };
 
-// A hive's bytes, read once from front to back: bytes in memory, or a file. A file is read in
-// pieces into one buffer that grows only for a line a pass needs whole.
+// The file identity a key remembers: a hive that differs in any of these since the walk is
+// walked again.
+struct Identity {
+  std::uint64_t device = 0, inode = 0, size = 0;
+  std::int64_t modifiedSeconds = 0, modifiedNanoseconds = 0;
+  bool operator==(const Identity&) const = default;
+};
+
+// A hive file's bytes, read front to back from where it is opened or put.
 class Source {
  public:
-  // Bytes in memory, which a pass works on where they lie.
-  static Source of(std::string_view bytes) { return Source(bytes); }
   // Opens without blocking (a FIFO never stalls the open) and takes regular files only, also
   // through symbolic links: a folder, a FIFO or a device such as /dev/zero reads as no bytes at
   // all. Reads at most the size the file had when opened, so a file that grows while it is read
@@ -71,87 +83,70 @@ class Source {
 
   // Up to `room` further bytes into `into`; 0 at the end.
   std::size_t read(char* into, std::size_t room);
-  bool inMemory() const { return fd_ < 0; }
-  std::string_view memory() const { return memory_; }
+  // Goes on reading at byte `offset` of the file; false when it cannot.
+  bool seek(std::uint64_t offset);
+  // The file as it was opened; nullopt when it is no regular file that could be opened.
+  const std::optional<Identity>& identity() const { return identity_; }
 
  private:
-  explicit Source(std::string_view bytes) : memory_(bytes) {}
-
-  std::string_view memory_;
   int fd_ = -1;
   std::uint64_t left_ = 0;  // bytes of the file still to read
+  std::optional<Identity> identity_;
 };
 
-// What the lines before the first key say.
-struct Preamble {
-  bool win64 = false;  // "#arch=win64"
-  // The folded components of the NT path the file's keys are relative to, from the comment
-  // ";; All keys relative to ...", e.g. {u"REGISTRY", u"MACHINE"}; empty when not given.
-  std::vector<std::u16string> base;
-};
+// A prefix's hive files: system.reg, user.reg and userdef.reg.
+enum class File { System, User, UserDefault };
 
-// Reads only the lines before the first key. Nothing when the first line is not exactly
-// "WINE REGISTRY Version 2" (a CR before the line end allowed): the file is no hive.
-std::optional<Preamble> preamble(Source& source);
+std::filesystem::path pathOf(const std::filesystem::path& prefix, File file);
 
-// The stored path a walk may take through one file. Components are folded (text::upperCase),
-// none empty. The first `fixed` are followed as stored; when view32 is set and the hive is
-// win64, the walk may step into a child Wow6432Node before each later component that is not
-// itself Wow6432Node, and after the last (the 32-bit view).
-struct Route {
+// The SID under which HKEY_USERS and link targets name user.reg: the one its header names
+// (";; All keys relative to REGISTRY\\User\\SID"), S-1-5-21-0-0-0-1000 (Wine's) otherwise.
+std::u16string userSid(const std::filesystem::path& prefix);
+
+// A key path to walk from a file's root. Components are folded (text::upperCase), none empty.
+// The first `fixed` are followed as stored; with view32, on a win64 hive, the rest go through
+// the 32-bit view.
+struct Path {
+  File file = File::System;
   std::vector<std::u16string> parts;
   std::size_t fixed = 0;
   bool view32 = false;
 };
 
-// What one pass learned about the keys a walk along a route may visit: a tree holding only keys
-// that exist, each with at most two children (the route's next component, and a Wow6432Node
-// stepped into before it), and for the keys that lines name, whether they are symbolic links.
-class Survey {
- public:
-  using Id = std::uint32_t;
-  static constexpr Id kNone = UINT32_MAX;
-  static constexpr Id kRoot = 0;
+inline constexpr std::uint64_t kNoLine = UINT64_MAX;
 
-  bool isHive() const { return isHive_; }
-  const Preamble& preamble() const { return preamble_; }
-  // The child reached by the route's next component, or by stepping into Wow6432Node.
-  Id next(Id key) const { return nodes_[key].next; }
-  Id wow(Id key) const { return nodes_[key].wow; }
-  // How many of the route's components lie on the way to key.
-  std::size_t consumed(Id key) const { return nodes_[key].consumed; }
-  // Named Wow6432Node; stepped into by the 32-bit view rather than named by the route.
-  bool isWow(Id key) const { return nodes_[key].isWow; }
-  bool stepped(Id key) const { return nodes_[key].stepped; }
-  Id parent(Id key) const { return nodes_[key].parent; }
-  // "#link": a symbolic link whose target is its value SymbolicLinkValue (nullptr: none).
-  bool isLink(Id key) const { return nodes_[key].link; }
-  const Value* linkTarget(Id key) const;
-  // The key's folded path from the file's root, as stored.
-  std::vector<std::u16string> path(Id key, const Route& route) const;
-
- private:
-  friend class Pass;
-  struct Node {
-    Id parent = kNone, next = kNone, wow = kNone;
-    std::uint32_t consumed = 0;
-    bool isWow = false;    // named Wow6432Node
-    bool stepped = false;  // a Wow6432Node the 32-bit view stepped into, not a part of the route
-    bool link = false;
-    std::optional<Value> target;
-  };
-  bool isHive_ = false;
-  Preamble preamble_;
-  std::vector<Node> nodes_;
+// A key a walk reached: where it is stored, and where its lines start in the file as the walk
+// read it.
+struct Key {
+  Path asked;  // what was walked, walked again when the file changes
+  File file = File::System;
+  std::vector<std::u16string> stored;  // folded, from the file's root
+  Identity identity;
+  // The byte offsets of the key lines of its first and last sections; kNoLine for a key that
+  // only longer paths imply (it has no values).
+  std::uint64_t first = kNoLine, last = kNoLine;
 };
 
-Survey survey(Source& source, const Route& route);
+// The one walk of a key path, in one pass over one hive for each file it reaches:
+//  - the 32-bit view: before each component past the fixed ones, and after the last, a key that
+//    has a child Wow6432Node stands for that child (unless it is one itself, or the path goes
+//    on into Wow6432Node); no fallback to the 64-bit key;
+//  - shared classes: in system.reg, a component that Software\Classes\Wow6432Node lacks is
+//    looked up in Software\Classes, as stored;
+//  - symbolic links (#link): the walk goes on at the key that SymbolicLinkValue names
+//    (\Registry\Machine\..., \Registry\User\.Default\..., \Registry\User\<userSid>\...),
+//    taking the target as stored; at most kMaxLinks of them.
+// Nothing when a key on the way does not exist, a link leads nowhere or loops, the path is
+// deeper than kMaxDepth, or a file on the way is no hive.
+inline constexpr int kMaxLinks = 16;
+std::optional<Key> walk(const std::filesystem::path& prefix, const Path& path);
 
-// The value `name` (folded; empty for the default value) of the key stored at `path` (folded,
-// as Survey::path gives it), over every section of that key: the last line that reads whole
-// wins. Nothing when the key has no such value or the file is no hive.
-std::optional<Value> findValue(Source& source, const std::vector<std::u16string>& path,
-                               std::u16string_view name);
+// The value `name` (folded; empty for the default value) of key, over every section of it: the
+// last line that reads whole wins. Reads the key's sections alone, from where the walk found
+// them; when the hive is no longer the file the walk read, walks key.asked again first (and
+// updates key). Nothing when there is no such value or the key is gone, and when the hive has
+// changed again on each of four walks.
+std::optional<Value> query(const std::filesystem::path& prefix, Key& key, std::u16string_view name);
 
 // The folded, non-empty components of a backslash-separated path: the one splitter of registry
 // paths (subkeys, link targets, the base comment).

@@ -107,23 +107,14 @@ std::vector<fs::path> sortedEntries(const fs::path& folder, bool folders, std::s
 
 // ---- Does a hive name the game's key? ----
 
-// One pass of the registry reader along the game's key, allowed to step into Wow6432Node (the
-// 32-bit view) and to take the plain path (the 64-bit one): the key is there when some key the
-// pass found lies at the end of the path in either view. The pass keeps only the keys on the way.
+// The game's key as the game and its installer see it (the 32-bit view), or at its plain
+// stored path (the 64-bit view of a win64 prefix): one walk of the registry reader each, over
+// the prefix that holds the hive.
 bool hiveNamesGameKey(const fs::path& file) {
-  hive::Source source(file);
-  const hive::Route route{{u"SOFTWARE", u"HASBRO INTERACTIVE", u"GUNSHIP!"}, 0, true};
-  const hive::Survey found = hive::survey(source, route);
-  if (!found.isHive()) return false;
-  std::vector<hive::Survey::Id> keys{hive::Survey::kRoot};
-  while (!keys.empty()) {
-    const hive::Survey::Id key = keys.back();
-    keys.pop_back();
-    if (found.consumed(key) == route.parts.size()) return true;
-    for (const hive::Survey::Id child : {found.next(key), found.wow(key)})
-      if (child != hive::Survey::kNone) keys.push_back(child);
-  }
-  return false;
+  const fs::path prefix = file.parent_path();
+  const std::vector<std::u16string> game{u"SOFTWARE", u"HASBRO INTERACTIVE", u"GUNSHIP!"};
+  return hive::walk(prefix, {hive::File::System, game, 0, true}) ||
+         hive::walk(prefix, {hive::File::System, game, game.size(), false});
 }
 
 // ---- The managers' records ----

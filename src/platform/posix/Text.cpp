@@ -1,6 +1,10 @@
 #include "platform/posix/Text.h"
 
 #include <unicode/uchar.h>
+#include <unicode/utf16.h>
+#include <unicode/utf8.h>
+
+#include <cstdint>
 
 namespace platform::posix::text {
 
@@ -27,79 +31,39 @@ std::u16string upperCase(std::u16string_view text) {
 
 std::u16string utf16Of(std::string_view utf8, bool* valid) {
   if (valid) *valid = true;
-  std::u16string out;
-  out.reserve(utf8.size());
-  std::size_t i = 0;
-  while (i < utf8.size()) {
-    const auto lead = static_cast<unsigned char>(utf8[i]);
-    int extra = 0;
-    char32_t point = 0;
-    char32_t least = 0;
-    if (lead < 0x80) {
-      point = lead;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      extra = 1, point = lead & 0x1F, least = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      extra = 2, point = lead & 0x0F, least = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      extra = 3, point = lead & 0x07, least = 0x10000;
-    } else {
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(utf8.data());
+  const auto length = static_cast<std::int64_t>(utf8.size());
+  std::u16string out(utf8.size(), u'\0');  // never more units than bytes
+  std::size_t units = 0;
+  for (std::int64_t i = 0; i < length;) {
+    const std::int64_t start = i;
+    UChar32 point;
+    U8_NEXT(bytes, i, length, point);
+    if (point < 0) {
+      // ICU skips the longest ill-formed start of a sequence at once; each of its bytes is
+      // one U+FFFD here, so the next sequence starts one byte on.
       if (valid) *valid = false;
-      out.push_back(0xFFFD);
-      ++i;
-      continue;
+      point = 0xFFFD;
+      i = start + 1;
     }
-    std::size_t j = i + 1;
-    for (int k = 0; k < extra; ++k, ++j) {
-      if (j >= utf8.size() || (static_cast<unsigned char>(utf8[j]) & 0xC0) != 0x80) break;
-      point = (point << 6) | (static_cast<unsigned char>(utf8[j]) & 0x3F);
-    }
-    if (j - i != static_cast<std::size_t>(extra) + 1 || point < least || point > 0x10FFFF ||
-        (point >= 0xD800 && point <= 0xDFFF)) {
-      if (valid) *valid = false;
-      out.push_back(0xFFFD);
-      ++i;
-      continue;
-    }
-    if (point >= 0x10000) {
-      point -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (point >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (point & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(point));
-    }
-    i = j;
+    U16_APPEND_UNSAFE(out.data(), units, point);
   }
+  out.resize(units);
   return out;
 }
 
 std::string utf8Of(std::u16string_view utf16) {
-  std::string out;
-  out.reserve(utf16.size());
-  for (std::size_t i = 0; i < utf16.size(); ++i) {
-    char32_t point = utf16[i];
-    if (point >= 0xD800 && point <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
-        utf16[i + 1] <= 0xDFFF) {
-      point = 0x10000 + ((point - 0xD800) << 10) + (utf16[++i] - 0xDC00);
-    } else if (point >= 0xD800 && point <= 0xDFFF) {
-      point = 0xFFFD;
-    }
-    if (point < 0x80) {
-      out.push_back(static_cast<char>(point));
-    } else if (point < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (point >> 6)));
-      out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-    } else if (point < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (point >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (point >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((point >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-    }
+  const auto length = static_cast<std::int64_t>(utf16.size());
+  std::string out(3 * utf16.size(), '\0');  // at most three bytes a unit, U+FFFD included
+  auto* bytes = reinterpret_cast<std::uint8_t*>(out.data());
+  std::size_t written = 0;
+  for (std::int64_t i = 0; i < length;) {
+    UChar32 point;
+    U16_NEXT(utf16.data(), i, length, point);
+    if (U_IS_SURROGATE(point)) point = 0xFFFD;  // a surrogate without its pair
+    U8_APPEND_UNSAFE(bytes, written, point);
   }
+  out.resize(written);
   return out;
 }
 

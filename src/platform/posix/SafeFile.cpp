@@ -3,17 +3,21 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <random>
 #include <set>
+#include <thread>
 #include <vector>
 
 #include "platform/posix/ProfileHooks.h"
@@ -242,39 +246,178 @@ enum class Outcome {
   Failed,   // refused or failed; the file as it was
   Again,    // the path names another file than the one read: start again
   InPlace,  // a replacement would not be the same file: write in place
+  Wait,     // the file is being written by someone else: start again once it has been still
 };
 
-// Writes data in place of the locked profile fd (status st, content old) at target, from the
-// first byte that differs.
+using Clock = std::chrono::steady_clock;
+
+// How long a file must have been still before a write builds on it: longer than a program's
+// save of a small file takes (Wine truncates the file, then writes its lines, without a lock).
+constexpr auto kSettle = std::chrono::milliseconds(50);
+// The longest one write waits in all, for a lock another program holds or for the file to
+// settle; then it fails.
+constexpr auto kLongestWait = std::chrono::seconds(5);
+// How often a held lock is tried again.
+constexpr auto kLockRetry = std::chrono::milliseconds(5);
+
+// What a file is: which file, how long, and when its content and status last changed. Two equal
+// identities mean nobody wrote the file in between (to the resolution of its times). All zero is
+// no file (no file has inode 0).
+struct Identity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  std::int64_t modified = 0, changed = 0;  // nanoseconds since the epoch
+
+  bool operator==(const Identity&) const = default;
+};
+
+std::int64_t nanoseconds(const timespec& t) {
+  return std::int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec;
+}
+
+Identity identityOf(const struct stat& st) {
+  return {st.st_dev, st.st_ino, st.st_size, nanoseconds(st.st_mtim), nanoseconds(st.st_ctim)};
+}
+
+// The file as this process's last write left it: a file still so needs no settling, so a
+// Copy's writes in a row never wait for each other.
+std::mutex lastLeftMutex;
+Identity lastLeft;
+
+// Remembers the file fd as this process left it, written as ours (status written, taken before
+// it was renamed into place or flushed). Not when it has another length or modification time by
+// now: then another program wrote it meanwhile, and the next write must see it settle.
+void rememberLeft(int fd, const struct stat& written) {
+  struct stat now {};
+  if (::fstat(fd, &now) != 0 || now.st_size != written.st_size ||
+      nanoseconds(now.st_mtim) != nanoseconds(written.st_mtim))
+    return;
+  std::lock_guard<std::mutex> lock(lastLeftMutex);
+  lastLeft = identityOf(now);
+}
+
+// The status of the open file fd; all zero when it cannot be had.
+struct stat statusOf(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) st = {};
+  return st;
+}
+
+// One write's waiting: when it gives up, the file as it was before its last wait, and how long
+// to pause before the next attempt.
+struct Waiting {
+  Clock::time_point deadline = Clock::now() + kLongestWait;
+  Identity seen;
+  Clock::duration pause = kSettle;
+};
+
+// Whether a write may build on the file now: as this process left it, changed longer than the
+// settle time ago, or unchanged through a wait of that long (a file whose times lie ahead of the
+// clock). Otherwise sets the pause until it may have settled.
+bool settled(const Identity& now, Waiting& waiting) {
+  {
+    std::lock_guard<std::mutex> lock(lastLeftMutex);
+    if (lastLeft == now) return true;
+  }
+  const std::int64_t clock = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                 std::chrono::system_clock::now().time_since_epoch())
+                                 .count();
+  const auto age = std::chrono::nanoseconds(clock - std::max(now.modified, now.changed));
+  if (age >= kSettle || waiting.seen == now) return true;
+  waiting.seen = now;
+  waiting.pause = age > age.zero() ? kSettle - age : kSettle;
+  return false;
+}
+
+// The answer when the file changed while it was being edited: wait until it is still.
+Outcome changedMeanwhile(Waiting& waiting) {
+  waiting.seen = {};
+  waiting.pause = kSettle;
+  return Outcome::Wait;
+}
+
+// Takes the write lock on the whole file fd, retrying while another holds it (any lock, a read
+// lock too) until the deadline. False when it is still held then, or the lock fails.
+bool lockWhole(int fd, Clock::time_point deadline) {
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  for (;;) {
+    if (::fcntl(fd, F_OFD_SETLK, &whole) == 0) return true;
+    // A file system that keeps no locks still gets the write, as before locks were taken.
+    if (errno == ENOLCK || errno == EOPNOTSUPP || errno == EINVAL) return true;
+    if (errno == EINTR) continue;
+    if ((errno != EAGAIN && errno != EACCES) || Clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(kLockRetry);
+  }
+}
+
+// Whether a file of size bytes stays within this process's file-size limit (ulimit -f).
+bool withinSizeLimit(std::size_t size) {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_FSIZE, &limit) != 0) return false;
+  return limit.rlim_cur == RLIM_INFINITY || size <= limit.rlim_cur;
+}
+
+// A write past the file-size limit fails with EFBIG instead of ending the program (SIGXFSZ's
+// default). A handler someone else installed is left alone.
+void ignoreFileSizeSignal() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    struct sigaction current {};
+    if (::sigaction(SIGXFSZ, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+      ::signal(SIGXFSZ, SIG_IGN);
+  });
+}
+
+// Whether the file fd (status st) can be written up to size bytes without running out of space.
+// Space is reserved where the file system can; elsewhere its free space must cover the blocks
+// the file lacks, with room for the blocks that map them (ext2's indirect blocks: one per 256
+// at most, and a few).
+bool spaceFor(int fd, const struct stat& st, std::size_t size) {
+  const auto held = static_cast<std::uint64_t>(st.st_blocks) * 512;
+  if (size <= held) return true;
+  if (::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) == 0) return true;
+  if (errno != EOPNOTSUPP && errno != ENOSYS) return false;
+  struct statvfs space {};
+  if (::fstatvfs(fd, &space) != 0) return false;
+  const std::uint64_t missing = size - held;
+  return std::uint64_t{space.f_bavail} * space.f_frsize >=
+         missing + missing / 256 + 4 * std::uint64_t{space.f_frsize};
+}
+
+// Writes data in place of the locked file fd (read as old, status st) at target, from the first
+// byte that differs. Nothing is written unless the bytes fit.
 Outcome writeInPlace(const fs::path& target, int fd, const struct stat& st, std::string_view old,
-                     std::string_view data) {
+                     std::string_view data, Waiting& waiting) {
   const std::size_t same = static_cast<std::size_t>(
       std::mismatch(old.begin(), old.end(), data.begin(), data.end()).first - old.begin());
-  if (data.size() > old.size()) {
-    // Fail before the first byte is written when the file cannot grow that far.
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
-        data.size() > limit.rlim_cur)
-      return Outcome::Failed;
-    if (::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(data.size())) != 0 &&
-        errno != EOPNOTSUPP && errno != ENOSYS)
-      return Outcome::Failed;
-  }
+  if (!withinSizeLimit(data.size())) return Outcome::Failed;
   runHook();
-  // Another program may have put a new file in its place meanwhile: the change goes there.
+  // Another program may have put a new file in its place meanwhile (the change goes there), or
+  // written this one.
   struct stat named {};
+  struct stat now {};
   if (::lstat(target.c_str(), &named) != 0 || !sameFile(named, st)) return Outcome::Again;
+  if (::fstat(fd, &now) != 0 || identityOf(now) != identityOf(st)) return changedMeanwhile(waiting);
+  // Last, as a reservation changes the file's status time.
+  if (!spaceFor(fd, st, data.size())) return Outcome::Failed;
   if (!writeAll(fd, data.substr(same), static_cast<off_t>(same))) return Outcome::Failed;
   if (data.size() < old.size() && ::ftruncate(fd, static_cast<off_t>(data.size())) != 0)
     return Outcome::Failed;
+  const struct stat written = statusOf(fd);
   if (syncWrites.load() && ::fsync(fd) != 0) return Outcome::Failed;
+  rememberLeft(fd, written);
   return Outcome::Done;
 }
 
-// Puts data in place of the locked profile fd (status old) at target through a temporary file
-// beside it that is given all of the profile's metadata. On any failure the profile is untouched
-// and no temporary file is left.
-Outcome replaceFile(const fs::path& target, int fd, const struct stat& old, std::string_view data) {
+// Puts data in place of the locked file fd (status old) at target through a temporary file
+// beside it that is given all of the file's metadata. On any failure the file is untouched and
+// no temporary file is left.
+Outcome replaceFile(const fs::path& target, int fd, const struct stat& old, std::string_view data,
+                    Waiting& waiting) {
+  if (!withinSizeLimit(data.size())) return Outcome::Failed;
   const fs::path folder = folderOf(target);
   fs::path temporary;
   const Fd out(makeTemporary(folder, 0600, temporary));
@@ -285,32 +428,42 @@ Outcome replaceFile(const fs::path& target, int fd, const struct stat& old, std:
   };
   const bool sync = syncWrites.load();
   if (!writeAll(out.get(), data, 0)) return fail(Outcome::Failed);
-  // The owner first (it clears set-id bits), then the attributes, then the mode (which also sets
-  // the ACL's mask, as the old file has it).
-  if ((old.st_uid != ::geteuid() || old.st_gid != ::getegid()) &&
+  // The owner and group first (a setgid folder gives new files its group; a change of owner
+  // clears set-id bits), then the attributes, then the mode (which also sets the ACL's mask, as
+  // the old file has it).
+  struct stat made {};
+  if (::fstat(out.get(), &made) != 0) return fail(Outcome::Failed);
+  if ((made.st_uid != old.st_uid || made.st_gid != old.st_gid) &&
       ::fchown(out.get(), old.st_uid, old.st_gid) != 0)
     return fail(Outcome::InPlace);
   if (!copyAttributes(fd, out.get())) return fail(Outcome::InPlace);
   if (::fchmod(out.get(), old.st_mode & 07777) != 0) return fail(Outcome::Failed);
   if (sync && ::fsync(out.get()) != 0) return fail(Outcome::Failed);
+  const struct stat written = statusOf(out.get());
 
   runHook();
-  // The path may name another file by now, or the file may have been made read-only.
+  // The path may name another file by now, the file may have been made read-only, or written.
   struct stat named {};
   struct stat now {};
   if (::lstat(target.c_str(), &named) != 0 || !sameFile(named, old)) return fail(Outcome::Again);
   if (::fstat(fd, &now) != 0 || !(now.st_mode & S_IWUSR)) return fail(Outcome::Failed);
+  if (identityOf(now) != identityOf(old)) return fail(changedMeanwhile(waiting));
   if (::rename(temporary.c_str(), target.c_str()) != 0)
-    // A sticky folder lets only the file's owner replace it.
-    return fail(errno == EPERM || errno == EACCES ? Outcome::InPlace : Outcome::Failed);
+    // A sticky folder lets only the file's owner replace it; a mount point (EBUSY) or a file
+    // bind-mounted from elsewhere (EXDEV) cannot be replaced at all: Wine writes those in place.
+    return fail(errno == EPERM || errno == EACCES || errno == EBUSY || errno == EXDEV
+                    ? Outcome::InPlace
+                    : Outcome::Failed);
+  rememberLeft(out.get(), written);
   if (sync) syncFolder(folder);
   sweepLeftovers(folder);
   return Outcome::Done;
 }
 
-// Makes the profile at target, which did not exist, with data. Again when another writer made it
+// Makes the file at target, which did not exist, with data. Again when another writer made it
 // first.
 Outcome createFile(const fs::path& target, std::string_view data) {
+  if (!withinSizeLimit(data.size())) return Outcome::Failed;
   const fs::path folder = folderOf(target);
   fs::path temporary;
   const Fd out(makeTemporary(folder, 0666, temporary));
@@ -322,6 +475,7 @@ Outcome createFile(const fs::path& target, std::string_view data) {
   const bool sync = syncWrites.load();
   if (!writeAll(out.get(), data, 0) || (sync && ::fsync(out.get()) != 0))
     return fail(Outcome::Failed);
+  const struct stat written = statusOf(out.get());
   runHook();
   // Never over a file that appeared meanwhile: its writer's change would be lost.
   if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
@@ -332,6 +486,7 @@ Outcome createFile(const fs::path& target, std::string_view data) {
       return fail(errno == EEXIST ? Outcome::Again : Outcome::Failed);
     ::unlink(temporary.c_str());
   }
+  rememberLeft(out.get(), written);
   if (sync) syncFolder(folder);
   sweepLeftovers(folder);
   return Outcome::Done;
@@ -340,7 +495,7 @@ Outcome createFile(const fs::path& target, std::string_view data) {
 using Edit = std::function<NewContent(std::string_view)>;
 
 // One attempt at the rewrite of the file at target, a regular file of at most largest bytes.
-Outcome writeOnce(const fs::path& target, std::size_t largest, const Edit& edit) {
+Outcome writeOnce(const fs::path& target, std::size_t largest, const Edit& edit, Waiting& waiting) {
   const auto fits = [largest](const struct stat& st) {
     return S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) <= largest;
   };
@@ -348,7 +503,8 @@ Outcome writeOnce(const fs::path& target, std::size_t largest, const Edit& edit)
   if (::lstat(target.c_str(), &seen) != 0) {
     if (errno != ENOENT) return Outcome::Failed;
     const NewContent made = edit({});
-    if (made.kind == NewContent::Kind::Refused) return Outcome::Failed;
+    if (made.kind == NewContent::Kind::Refused || made.bytes.size() > largest)
+      return Outcome::Failed;
     return createFile(target, made.bytes);
   }
   if (S_ISLNK(seen.st_mode)) return Outcome::Again;  // made a link since it was followed
@@ -360,43 +516,41 @@ Outcome writeOnce(const fs::path& target, std::size_t largest, const Edit& edit)
   if (fd.get() < 0) return errno == ENOENT || errno == ELOOP ? Outcome::Again : Outcome::Failed;
   struct stat locked {};
   if (::fstat(fd.get(), &locked) != 0 || !fits(locked)) return Outcome::Failed;
-  struct flock whole {};
-  whole.l_type = F_WRLCK;
-  whole.l_whence = SEEK_SET;
-  int status;
-  do {
-    status = ::fcntl(fd.get(), F_OFD_SETLKW, &whole);
-  } while (status != 0 && errno == EINTR);
-  // A file system that keeps no locks still gets the write, as before locks were taken.
-  if (status != 0 && errno != ENOLCK && errno != EOPNOTSUPP && errno != EINVAL)
-    return Outcome::Failed;
+  if (!lockWhole(fd.get(), waiting.deadline)) return Outcome::Failed;
   // Another writer may have replaced the file while this one waited.
   struct stat named {};
   if (::fstat(fd.get(), &locked) != 0 || ::lstat(target.c_str(), &named) != 0 ||
       !sameFile(named, locked) || locked.st_nlink == 0)
     return Outcome::Again;
   if (!fits(locked) || !(locked.st_mode & S_IWUSR)) return Outcome::Failed;
+  if (!settled(identityOf(locked), waiting)) return Outcome::Wait;
 
   Bytes text;
+  struct stat read {};
   if (readFrom(fd.get(), static_cast<std::size_t>(locked.st_size), largest, text) !=
-      RegularFile::Whole::Read)
+          RegularFile::Whole::Read ||
+      ::fstat(fd.get(), &read) != 0)
     return Outcome::Failed;
+  if (identityOf(read) != identityOf(locked)) return changedMeanwhile(waiting);
   const NewContent change = edit(view(text));
-  if (change.kind == NewContent::Kind::Refused) return Outcome::Failed;
+  if (change.kind == NewContent::Kind::Refused || change.bytes.size() > largest)
+    return Outcome::Failed;
   if (change.kind == NewContent::Kind::Same) return Outcome::Done;
 
   Outcome outcome = Outcome::InPlace;
   if (locked.st_nlink == 1 &&
       ::faccessat(AT_FDCWD, folderOf(target).c_str(), W_OK | X_OK, AT_EACCESS) == 0)
-    outcome = replaceFile(target, fd.get(), locked, change.bytes);
+    outcome = replaceFile(target, fd.get(), locked, change.bytes, waiting);
   if (outcome == Outcome::InPlace)
-    outcome = writeInPlace(target, fd.get(), locked, view(text), change.bytes);
+    outcome = writeInPlace(target, fd.get(), locked, view(text), change.bytes, waiting);
   return outcome;
 }
 
 }  // namespace
 
 bool rewriteFile(const fs::path& path, std::size_t largest, const Edit& edit) {
+  ignoreFileSizeSignal();
+  Waiting waiting;
   // Each new attempt follows the path afresh: another writer replaced the file meanwhile, so
   // every lost attempt is another writer's finished write. The lock is not fair between writers
   // of one path (the winner re-opens the new file before a waiter wakes), so a writer may lose
@@ -405,8 +559,13 @@ bool rewriteFile(const fs::path& path, std::size_t largest, const Edit& edit) {
   for (int attempt = 0; attempt < 100'000; ++attempt) {
     const fs::path target = finalTarget(path);
     if (target.empty()) return false;
-    const Outcome outcome = writeOnce(target, largest, edit);
-    if (outcome != Outcome::Again) return outcome == Outcome::Done;
+    const Outcome outcome = writeOnce(target, largest, edit, waiting);
+    if (outcome == Outcome::Wait) {
+      if (Clock::now() + waiting.pause > waiting.deadline) return false;
+      std::this_thread::sleep_for(waiting.pause);
+    } else if (outcome != Outcome::Again) {
+      return outcome == Outcome::Done;
+    }
   }
   return false;
 }

@@ -47,9 +47,10 @@ int main(int argc, char** argv) {
                                                 file.c_str()) == 0)
           _exit(3);
     }
-    // Anywhere from before the first write to dozens of writes in.
+    // Anywhere from before the first write to dozens of writes in. A new writer's first write
+    // waits until the file the killed one left has been still for 50 ms.
     std::this_thread::sleep_for(
-        std::chrono::microseconds(std::uniform_int_distribution<int>(0, 20000)(rng)));
+        std::chrono::microseconds(std::uniform_int_distribution<int>(0, 70000)(rng)));
     ::kill(child, SIGKILL);
     int status = 0;
     ::waitpid(child, &status, 0);

@@ -152,14 +152,12 @@ TEST(ProfileFile, LeftoversOfKilledWritersAreRemovedAndALiveWritersKept) {
   };
   const std::string gonePid = std::to_string(gone);
   const fs::path dead = leftover(".kestrun-" + gonePid + "-0badf00d");
-  const fs::path older = leftover(".p.ini.kestrun-" + gonePid + "-0-1");  // earlier versions' name
   const fs::path busy = leftover(".kestrun-" + std::to_string(::getppid()) + "-0badf00d");
-  const fs::path other = leftover(".q.ini.kestrun-" + gonePid + "-0-1");  // not ours to judge
+  const fs::path other = leftover(".p.ini.kestrun-" + gonePid + "-0-1");  // not a name we make
   const fs::path unrelated = leftover("kestrun-" + gonePid);
 
   ASSERT_NE(write(path, "s", "k", "2"), 0);
   EXPECT_FALSE(fs::exists(dead));
-  EXPECT_FALSE(fs::exists(older));
   EXPECT_TRUE(fs::exists(busy));
   EXPECT_TRUE(fs::exists(other));
   EXPECT_TRUE(fs::exists(unrelated));
@@ -262,6 +260,15 @@ Prepare owned(uid_t owner, gid_t group, mode_t mode, mode_t folderMode) {
   };
 }
 
+// A profile owned by root in a setgid folder of another group, which new files would get.
+Prepare inSetgidFolder(gid_t group) {
+  return [=](const fs::path& f) {
+    owned(0, 0, 0640, 02777)(f);
+    ASSERT_EQ(::chown(f.parent_path().c_str(), 0, group), 0);
+    ASSERT_EQ(::chmod(f.parent_path().c_str(), 02777), 0);
+  };
+}
+
 // A profile with the extended attribute name, or a folder with it.
 Prepare attributed(const char* name, const std::string& value, bool onFolder = false) {
   return [=](const fs::path& f) { setAttribute(onFolder ? f.parent_path() : f, name, value); };
@@ -292,6 +299,7 @@ TEST(ProfileFile, WritesKeepMetadataAndAreJudgedAsTheSystemJudgesTheUser) {
       {"the folder's default ACL is not given to the new file",
        attributed("system.posix_acl_default", aclFor(kNobody, 7), true), 0, 0, 1, false},
       {"another owner and group, odd mode", owned(kNobody, kNobody, 0640, 0755), 0, 0, 1, false},
+      {"the writer's own file in a setgid folder", inSetgidFolder(kGroup), 0, 0, 1, false},
       {"second hard link", linked, 0, 0, 1, true},
       {"root's 0644 file, world-writable folder", owned(0, 0, 0644, 0777), kNobody, 0, 0, true},
       {"root's 0644 file, closed folder", owned(0, 0, 0644, 0755), kNobody, 0, 0, true},
@@ -349,7 +357,9 @@ TEST(ProfileFile, OnlyRegularFilesUpTo64MiBAreProfiles) {
   const struct {
     const char* what;
     Prepare make;
-    bool profile;  // read and written; otherwise read as missing and left alone
+    bool profile;  // read as a profile
+    const char* value = "Tiger";
+    bool written = profile;  // otherwise left alone
   } cases[] = {
       {"FIFO", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0666), 0); }, false},
       {"/dev/zero through a link", [](const fs::path& p) { fs::create_symlink("/dev/zero", p); },
@@ -359,6 +369,8 @@ TEST(ProfileFile, OnlyRegularFilesUpTo64MiBAreProfiles) {
       {"sparse 4 GiB", sized(std::uintmax_t{4} << 30), false},
       {"one byte over 64 MiB", sized((std::uintmax_t{64} << 20) + 1), false},
       {"exactly 64 MiB", sized(std::uintmax_t{64} << 20), true},
+      {"exactly 64 MiB, a write that would pass it", sized(std::uintmax_t{64} << 20), true,
+       "Tiger64", false},
       {"small file", sized(head.size()), true},
   };
   platform::posix::setProfileSync(false);  // the 64 MiB file is written whole
@@ -374,12 +386,12 @@ TEST(ProfileFile, OnlyRegularFilesUpTo64MiBAreProfiles) {
     const auto n =
         platform::getPrivateProfileString("custom", "Helo", "none", buffer, 64, path.c_str());
     EXPECT_EQ(std::string(buffer, n), c.profile ? "Apache" : "none");
-    EXPECT_EQ(write(path, "custom", "Helo", "Tiger"), c.profile ? 1 : 0);
+    EXPECT_EQ(write(path, "custom", "Helo", c.value), c.written ? 1 : 0);
     ::alarm(0);
     struct stat after {};
     ASSERT_EQ(::lstat(path.c_str(), &after), 0);
     EXPECT_EQ(after.st_mode, before.st_mode);
-    if (c.profile) {
+    if (c.written) {
       std::string start(22, '\0');
       std::ifstream(path, std::ios::binary).read(start.data(), 22);
       EXPECT_EQ(start, "[custom]\r\nHelo=Tiger\r\n");

@@ -1,445 +1,41 @@
-// The profile functions of the Linux host, over files below the Wine prefix.
+// The profile functions of the Linux host, over files below the Wine prefix: the profile text
+// rules (ProfileText) over files read and replaced safely (SafeFile).
 //
 // Only regular files of at most 64 MiB are profiles: anything else (a FIFO, a device, a socket,
-// a folder, a bigger file) reads as a missing file and is never written. Files are opened without
-// blocking, so a FIFO never stalls the program.
-//
-// A read streams the file (ProfileText) and stops at the end of the wanted section; it takes no
-// lock.
-//
-// A write holds an open-file-description lock on the profile for its whole read, edit and
-// replace, so two writers (two Kestrun windows, or Kestrun and another program that locks) never
-// lose each other's change. After taking the lock it checks that the path still names the locked
-// file: a writer that waited while another replaced the file starts again on the new one. Only
-// when something changed is the new text written:
-//   - Normally to a temporary file beside the profile, given the profile's owner, group,
-//     extended attributes (Wine's user.DOSATTRIB, the POSIX ACL) and mode, flushed and renamed
-//     over it: the profile is always either the old file or the new one.
-//   - In place (new bytes from the first change on, then truncate, then flush) when that
-//     replacement could not be the same file to everyone who looks: the profile has several hard
-//     links, its folder may not be written by us, or its owner or an attribute cannot be given
-//     to a new file. In place, a crash or power cut during the write can leave the file damaged
-//     from the changed line on (old bytes before it are never rewritten); that is the better
-//     trade than silently splitting the links into two files that differ, giving the file to
-//     another owner or refusing a write Wine itself makes. Space for a longer file is reserved
-//     first, so a full disk fails before the file is touched.
-//
-// Access is as the system judges it (owner, group, others and ACL, with the effective ids); and a
-// file whose owner may not write it is Wine's read-only file, refused even to root.
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/xattr.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <atomic>
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+// a folder, a bigger file) reads as a missing file and is never written. A read takes no lock; a
+// write is SafeFile's rewrite of the file, with its lock, its metadata kept and its refusal of
+// read-only files.
+#include <cstddef>
+#include <exception>
 #include <filesystem>
-#include <mutex>
-#include <random>
-#include <set>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/Platform.h"
 #include "platform/posix/HostPath.h"
-#include "platform/posix/ProfileHooks.h"
 #include "platform/posix/ProfileText.h"
-
-namespace platform::posix {
-
-namespace fs = std::filesystem;
+#include "platform/posix/SafeFile.h"
 
 namespace {
 
 // A game profile is a few KiB; a file beyond this is no profile.
-constexpr off_t kLargestProfile = off_t{64} << 20;
-// Temporary files are named kTemporaryPrefix, the writer's process id, '-' and random hex digits:
-// short enough to fit beside any name the file system allows.
-constexpr std::string_view kTemporaryPrefix = ".kestrun-";
+constexpr std::size_t kLargestProfile = std::size_t{64} << 20;
 
-std::atomic<bool> syncWrites{true};
-std::mutex hookMutex;
-std::function<void()> beforeReplace;
-
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() { reset(); }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  void reset() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+// The bytes of the profile at file (a program path): empty for no path, a missing file or one
+// that is no profile. An unreadable rest reads as the end of the file.
+platform::posix::Bytes profileText(const char* file) {
+  platform::posix::Bytes text;
+  if (file == nullptr || *file == '\0') return text;
+  try {
+    const platform::posix::RegularFile in(platform::posix::hostPath(file));
+    if (in.open() && static_cast<std::uint64_t>(in.status().st_size) <= kLargestProfile)
+      in.readWhole(kLargestProfile, text);
+  } catch (const std::exception&) {
   }
-
- private:
-  int fd_;
-};
-
-bool isProfile(const struct stat& st) {
-  return S_ISREG(st.st_mode) && st.st_size <= kLargestProfile;
-}
-
-bool sameFile(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-// The bytes of an open profile, up to the largest profile's size.
-class FileSource final : public profile::Source {
- public:
-  FileSource(int fd, off_t size) : fd_(fd), expected_(static_cast<std::size_t>(size)) {}
-  std::size_t read(char* into, std::size_t size) override {
-    size = std::min(size, left_);
-    for (;;) {
-      const ssize_t got = ::read(fd_, into, size);
-      if (got >= 0) {
-        left_ -= static_cast<std::size_t>(got);
-        return static_cast<std::size_t>(got);
-      }
-      if (errno != EINTR) return 0;  // an unreadable rest reads as the end of the file
-    }
-  }
-  std::size_t expected() const override { return expected_; }
-
- private:
-  int fd_;
-  std::size_t expected_;
-  std::size_t left_ = static_cast<std::size_t>(kLargestProfile);
-};
-
-// The whole content of an open profile. False when it cannot be read or passes the limit.
-bool readWhole(int fd, std::size_t sizeHint, std::string& text) {
-  text.resize(sizeHint + 1);
-  std::size_t have = 0;
-  for (;;) {
-    if (have == text.size()) text.resize(text.size() * 2);
-    const ssize_t got =
-        ::pread(fd, text.data() + have, text.size() - have, static_cast<off_t>(have));
-    if (got > 0) {
-      have += static_cast<std::size_t>(got);
-      if (have > static_cast<std::size_t>(kLargestProfile)) return false;
-    } else if (got == 0) {
-      break;
-    } else if (errno != EINTR) {
-      return false;
-    }
-  }
-  text.resize(have);
-  return true;
-}
-
-bool writeAll(int fd, std::string_view data, off_t at) {
-  while (!data.empty()) {
-    const ssize_t put = ::pwrite(fd, data.data(), data.size(), at);
-    if (put > 0) {
-      data.remove_prefix(static_cast<std::size_t>(put));
-      at += put;
-    } else if (put < 0 && errno == EINTR) {
-      continue;
-    } else {
-      return false;  // disk full, file size limit, I/O error
-    }
-  }
-  return true;
-}
-
-// The file a write must change: path itself, or the final target of the symbolic links it
-// names (relative links resolve against the link's folder). Empty for a loop of links.
-fs::path finalTarget(fs::path path) {
-  for (int hops = 0; hops < 40; ++hops) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    std::error_code ec;
-    const fs::path link = fs::read_symlink(path, ec);
-    if (ec) return {};
-    path = link.is_absolute() ? link : path.parent_path() / link;
-  }
-  return {};
-}
-
-fs::path folderOf(const fs::path& target) {
-  return target.has_parent_path() ? target.parent_path() : fs::path(".");
-}
-
-void syncFolder(const fs::path& folder) {
-  const Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (fd.get() >= 0) ::fsync(fd.get());
-}
-
-void runHook() {
-  std::function<void()> hook;
-  {
-    std::lock_guard<std::mutex> lock(hookMutex);
-    hook = beforeReplace;
-  }
-  if (hook) hook();
-}
-
-// Removes the temporary files that writers killed mid-write left in folder: those whose writer's
-// process no longer exists (also the longer names earlier versions gave target's temporaries). A
-// live writer's file is never touched. Once per folder and run, so a copy's nine writes look at
-// the folder once.
-void sweepLeftovers(const fs::path& folder, const fs::path& target) {
-  static std::mutex sweptMutex;
-  static std::set<fs::path> swept;
-  {
-    std::lock_guard<std::mutex> lock(sweptMutex);
-    if (!swept.insert(folder).second) return;
-  }
-  const std::string older = "." + target.filename().string() + std::string(kTemporaryPrefix);
-  std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    const std::size_t skip = name.starts_with(kTemporaryPrefix) ? kTemporaryPrefix.size()
-                             : name.starts_with(older)          ? older.size()
-                                                                : 0;
-    if (skip == 0) continue;
-    const long pid = std::strtol(name.c_str() + skip, nullptr, 10);
-    if (pid > 0 && pid != ::getpid() && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
-      ::unlink(it->path().c_str());
-  }
-}
-
-// A new, empty temporary file in folder, opened for writing with the given mode; its path in
-// temporary. -1 with errno set when none can be made.
-int makeTemporary(const fs::path& folder, mode_t mode, fs::path& temporary) {
-  static thread_local std::mt19937 random(std::random_device{}());
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    char name[64];
-    std::snprintf(name, sizeof name, "%.*s%ld-%08x", static_cast<int>(kTemporaryPrefix.size()),
-                  kTemporaryPrefix.data(), static_cast<long>(::getpid()),
-                  static_cast<unsigned>(random()));
-    temporary = folder / name;
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  errno = EEXIST;
-  return -1;
-}
-
-std::vector<std::string> attributeNames(int fd) {
-  std::vector<std::string> names;
-  std::string list;
-  for (;;) {
-    const ssize_t size = ::flistxattr(fd, nullptr, 0);
-    if (size <= 0) return names;  // none, or a file system without them
-    list.resize(static_cast<std::size_t>(size));
-    const ssize_t got = ::flistxattr(fd, list.data(), list.size());
-    if (got >= 0) {
-      list.resize(static_cast<std::size_t>(got));
-      break;
-    }
-    if (errno != ERANGE) return names;  // ERANGE: the list grew meanwhile, so ask again
-  }
-  for (std::size_t at = 0; at < list.size();) {
-    const std::size_t end = list.find('\0', at);
-    names.emplace_back(list.substr(at, end - at));
-    at = end == std::string::npos ? list.size() : end + 1;
-  }
-  return names;
-}
-
-// Gives the file to every extended attribute of the file from, and no other. False when one
-// cannot be given.
-bool copyAttributes(int from, int to) {
-  const std::vector<std::string> names = attributeNames(from);
-  // A new file may have inherited some, e.g. the folder's default ACL.
-  for (const std::string& name : attributeNames(to))
-    if (std::find(names.begin(), names.end(), name) == names.end() &&
-        ::fremovexattr(to, name.c_str()) != 0)
-      return false;
-  std::string value;
-  for (const std::string& name : names) {
-    ssize_t size;
-    while ((size = ::fgetxattr(from, name.c_str(), nullptr, 0)) >= 0) {
-      value.resize(static_cast<std::size_t>(size));
-      size = ::fgetxattr(from, name.c_str(), value.data(), value.size());
-      if (size >= 0 || errno != ERANGE) break;
-    }
-    if (size < 0) return false;
-    if (::fsetxattr(to, name.c_str(), value.data(), static_cast<std::size_t>(size), 0) != 0)
-      return false;
-  }
-  return true;
-}
-
-enum class Outcome {
-  Done,     // written (or nothing to write)
-  Failed,   // refused or failed; the file as it was
-  Again,    // the path names another file than the one read: start again
-  InPlace,  // a replacement would not be the same file: write in place
-};
-
-// Writes data in place of the locked profile fd (status st, content old) at target, from the
-// first byte that differs.
-Outcome writeInPlace(const fs::path& target, int fd, const struct stat& st, std::string_view old,
-                     std::string_view data) {
-  const std::size_t same = static_cast<std::size_t>(
-      std::mismatch(old.begin(), old.end(), data.begin(), data.end()).first - old.begin());
-  if (data.size() > old.size()) {
-    // Fail before the first byte is written when the file cannot grow that far.
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
-        data.size() > limit.rlim_cur)
-      return Outcome::Failed;
-    if (::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(data.size())) != 0 &&
-        errno != EOPNOTSUPP && errno != ENOSYS)
-      return Outcome::Failed;
-  }
-  runHook();
-  // Another program may have put a new file in its place meanwhile: the change goes there.
-  struct stat named {};
-  if (::lstat(target.c_str(), &named) != 0 || !sameFile(named, st)) return Outcome::Again;
-  if (!writeAll(fd, data.substr(same), static_cast<off_t>(same))) return Outcome::Failed;
-  if (data.size() < old.size() && ::ftruncate(fd, static_cast<off_t>(data.size())) != 0)
-    return Outcome::Failed;
-  if (syncWrites.load() && ::fsync(fd) != 0) return Outcome::Failed;
-  return Outcome::Done;
-}
-
-// Puts data in place of the locked profile fd (status old) at target through a temporary file
-// beside it that is given all of the profile's metadata. On any failure the profile is untouched
-// and no temporary file is left.
-Outcome replaceFile(const fs::path& target, int fd, const struct stat& old, std::string_view data) {
-  const fs::path folder = folderOf(target);
-  fs::path temporary;
-  const Fd out(makeTemporary(folder, 0600, temporary));
-  if (out.get() < 0) return errno == EACCES || errno == EPERM ? Outcome::InPlace : Outcome::Failed;
-  const auto fail = [&](Outcome why) {
-    ::unlink(temporary.c_str());
-    return why;
-  };
-  const bool sync = syncWrites.load();
-  if (!writeAll(out.get(), data, 0)) return fail(Outcome::Failed);
-  // The owner first (it clears set-id bits), then the attributes, then the mode (which also sets
-  // the ACL's mask, as the old file has it).
-  if ((old.st_uid != ::geteuid() || old.st_gid != ::getegid()) &&
-      ::fchown(out.get(), old.st_uid, old.st_gid) != 0)
-    return fail(Outcome::InPlace);
-  if (!copyAttributes(fd, out.get())) return fail(Outcome::InPlace);
-  if (::fchmod(out.get(), old.st_mode & 07777) != 0) return fail(Outcome::Failed);
-  if (sync && ::fsync(out.get()) != 0) return fail(Outcome::Failed);
-
-  runHook();
-  // The path may name another file by now, or the file may have been made read-only.
-  struct stat named {};
-  struct stat now {};
-  if (::lstat(target.c_str(), &named) != 0 || !sameFile(named, old)) return fail(Outcome::Again);
-  if (::fstat(fd, &now) != 0 || !(now.st_mode & S_IWUSR)) return fail(Outcome::Failed);
-  if (::rename(temporary.c_str(), target.c_str()) != 0)
-    // A sticky folder lets only the file's owner replace it.
-    return fail(errno == EPERM || errno == EACCES ? Outcome::InPlace : Outcome::Failed);
-  if (sync) syncFolder(folder);
-  sweepLeftovers(folder, target);
-  return Outcome::Done;
-}
-
-// Makes the profile at target, which did not exist, with data. Again when another writer made it
-// first.
-Outcome createFile(const fs::path& target, std::string_view data) {
-  const fs::path folder = folderOf(target);
-  fs::path temporary;
-  const Fd out(makeTemporary(folder, 0666, temporary));
-  if (out.get() < 0) return Outcome::Failed;
-  const auto fail = [&](Outcome why) {
-    ::unlink(temporary.c_str());
-    return why;
-  };
-  const bool sync = syncWrites.load();
-  if (!writeAll(out.get(), data, 0) || (sync && ::fsync(out.get()) != 0))
-    return fail(Outcome::Failed);
-  runHook();
-  // Never over a file that appeared meanwhile: its writer's change would be lost.
-  if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
-    if (errno != EINVAL && errno != ENOSYS)
-      return fail(errno == EEXIST ? Outcome::Again : Outcome::Failed);
-    // A file system without that rename: a link cannot replace either.
-    if (::link(temporary.c_str(), target.c_str()) != 0)
-      return fail(errno == EEXIST ? Outcome::Again : Outcome::Failed);
-    ::unlink(temporary.c_str());
-  }
-  if (sync) syncFolder(folder);
-  sweepLeftovers(folder, target);
-  return Outcome::Done;
-}
-
-struct Change {
-  std::string_view section, key, value;
-};
-
-// One attempt at the write of change to the profile at target.
-Outcome writeOnce(const fs::path& target, const Change& change) {
-  struct stat seen {};
-  if (::lstat(target.c_str(), &seen) != 0) {
-    if (errno != ENOENT) return Outcome::Failed;
-    const auto made = profile::withValue({}, change.section, change.key, change.value);
-    return createFile(target, made.text);
-  }
-  if (S_ISLNK(seen.st_mode)) return Outcome::Again;  // made a link since it was followed
-  // Read-only as Wine shows the Windows attribute: the owner may not write. Root is refused too.
-  if (!isProfile(seen) || !(seen.st_mode & S_IWUSR)) return Outcome::Failed;
-  if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return Outcome::Failed;
-
-  const Fd fd(::open(target.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
-  if (fd.get() < 0) return errno == ENOENT || errno == ELOOP ? Outcome::Again : Outcome::Failed;
-  struct stat locked {};
-  if (::fstat(fd.get(), &locked) != 0 || !isProfile(locked)) return Outcome::Failed;
-  struct flock whole {};
-  whole.l_type = F_WRLCK;
-  whole.l_whence = SEEK_SET;
-  int status;
-  do {
-    status = ::fcntl(fd.get(), F_OFD_SETLKW, &whole);
-  } while (status != 0 && errno == EINTR);
-  // A file system that keeps no locks still gets the write, as before locks were taken.
-  if (status != 0 && errno != ENOLCK && errno != EOPNOTSUPP && errno != EINVAL)
-    return Outcome::Failed;
-  // Another writer may have replaced the file while this one waited.
-  struct stat named {};
-  if (::fstat(fd.get(), &locked) != 0 || ::lstat(target.c_str(), &named) != 0 ||
-      !sameFile(named, locked) || locked.st_nlink == 0)
-    return Outcome::Again;
-  if (!isProfile(locked) || !(locked.st_mode & S_IWUSR)) return Outcome::Failed;
-
-  std::string text;
-  if (!readWhole(fd.get(), static_cast<std::size_t>(locked.st_size), text)) return Outcome::Failed;
-  const auto edit = profile::withValue(text, change.section, change.key, change.value);
-  if (edit.result == profile::Edit::Result::Refused) return Outcome::Failed;
-  if (edit.result == profile::Edit::Result::Unchanged) return Outcome::Done;
-
-  Outcome outcome = Outcome::InPlace;
-  if (locked.st_nlink == 1 &&
-      ::faccessat(AT_FDCWD, folderOf(target).c_str(), W_OK | X_OK, AT_EACCESS) == 0)
-    outcome = replaceFile(target, fd.get(), locked, edit.text);
-  if (outcome == Outcome::InPlace)
-    outcome = writeInPlace(target, fd.get(), locked, text, edit.text);
-  return outcome;
-}
-
-bool hasLineBreak(const char* s) {
-  return std::strpbrk(s, "\r\n") != nullptr;
+  return text;
 }
 
 }  // namespace
-
-void setProfileSync(bool on) {
-  syncWrites.store(on);
-}
-
-void setBeforeProfileReplace(std::function<void()> hook) {
-  std::lock_guard<std::mutex> lock(hookMutex);
-  beforeReplace = std::move(hook);
-}
-
-}  // namespace platform::posix
 
 namespace platform {
 
@@ -452,27 +48,10 @@ std::uint32_t getPrivateProfileString(const char* section, const char* key,
     return 0;
   }
   const char* fallback = defaultValue ? defaultValue : "";
-  const auto read = [&](posix::profile::Source& in) {
-    return key != nullptr ? posix::profile::readValue(in, section, key, fallback, buffer, size)
-                          : posix::profile::readKeyNames(in, section, fallback, buffer, size);
-  };
-  // An empty path names no file: the default, as for a missing one; so does a file that is no
-  // profile.
-  int opened = -1;
-  if (file != nullptr && *file != '\0') {
-    try {
-      opened = ::open(posix::hostPath(file).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    } catch (const std::exception&) {
-    }
-  }
-  const posix::Fd fd(opened);
-  struct stat st {};
-  if (fd.get() >= 0 && ::fstat(fd.get(), &st) == 0 && posix::isProfile(st)) {
-    posix::FileSource in(fd.get(), st.st_size);
-    return read(in);
-  }
-  posix::profile::TextSource none({});
-  return read(none);
+  const posix::Bytes bytes = profileText(file);
+  const std::string_view text = posix::view(bytes);
+  return key != nullptr ? posix::profile::readValue(text, section, key, fallback, buffer, size)
+                        : posix::profile::readKeyNames(text, section, fallback, buffer, size);
 }
 
 int writePrivateProfileString(const char* section, const char* key, const char* value,
@@ -480,35 +59,17 @@ int writePrivateProfileString(const char* section, const char* key, const char* 
   // Deleting keys or sections (a null key or value) is not offered; an empty path names no file.
   if (section == nullptr || key == nullptr || value == nullptr || file == nullptr || *file == '\0')
     return 0;
-  // A line break would split the new line in two, a key opening with '[' would read back as a
-  // section header, and one opening with a byte-order mark (UTF-8, or the bytes of a UTF-16 one)
-  // would read back as a mark at the top of a file, a shorter key or another encoding: each would
-  // change the file's structure, so such writes are refused.
-  if (posix::hasLineBreak(section) || posix::hasLineBreak(key) || posix::hasLineBreak(value))
-    return 0;
-  const char* keyStart = key;
-  while (*keyStart == ' ' || *keyStart == '\t' || *keyStart == '\v' || *keyStart == '\f' ||
-         *keyStart == '\x1A')
-    ++keyStart;
-  const std::string_view keyText(keyStart);
-  if (keyText.starts_with('[') || keyText.starts_with("\xEF\xBB\xBF") ||
-      keyText.starts_with("\xFF\xFE") || keyText.starts_with("\xFE\xFF"))
-    return 0;
-
+  const auto edit = [&](std::string_view current) {
+    auto changed = posix::profile::withValue(current, section, key, value);
+    using Result = posix::profile::Edit::Result;
+    using Kind = posix::NewContent::Kind;
+    const Kind kind = changed.result == Result::Changed   ? Kind::Changed
+                      : changed.result == Result::Refused ? Kind::Refused
+                                                          : Kind::Same;
+    return posix::NewContent{kind, std::move(changed.text)};
+  };
   try {
-    const std::filesystem::path path = posix::hostPath(file);
-    // Each new attempt follows the path afresh: another writer replaced the file meanwhile, so
-    // every lost attempt is another writer's finished write. The lock is not fair between
-    // writers of one path (the winner re-opens the new file before a waiter wakes), so a writer
-    // may lose as many times in a row as another has writes to make: the bound only stops a
-    // path that something replaces without end.
-    for (int attempt = 0; attempt < 100'000; ++attempt) {
-      const std::filesystem::path target = posix::finalTarget(path);
-      if (target.empty()) return 0;
-      const auto outcome = posix::writeOnce(target, {section, key, value});
-      if (outcome != posix::Outcome::Again) return outcome == posix::Outcome::Done ? 1 : 0;
-    }
-    return 0;
+    return posix::rewriteFile(posix::hostPath(file), kLargestProfile, edit) ? 1 : 0;
   } catch (const std::exception&) {
     return 0;
   }

@@ -38,9 +38,9 @@
 //     units; a trailing odd byte stays last. The caller's names and value must be valid UTF-8.
 // Letter case is folded for ASCII letters only. A value ends at its first NUL.
 //
-// Reads stream: they take the text from a Source a piece at a time and stop at the end of the
-// wanted section. Outside that section only the first unit of a line is looked at, so the memory
-// a read holds is bounded by its first piece and the longest line of the wanted section.
+// A text is given whole (a profile is at most 64 MiB, a game profile a few KiB); a read looks at
+// the lines that may open a section ('[' first) until it finds the wanted one, then at that
+// section's lines only. Nothing here knows files.
 #pragma once
 
 #include <cstddef>
@@ -50,41 +50,14 @@
 
 namespace platform::posix::profile {
 
-// Where a read's bytes come from.
-class Source {
- public:
-  virtual ~Source() = default;
-  // Places up to size bytes at into. Returns the count placed; 0 only at the end of the text.
-  virtual std::size_t read(char* into, std::size_t size) = 0;
-  // The count of bytes the text is expected to hold, a hint for the first piece; 0 if unknown.
-  virtual std::size_t expected() const { return 0; }
-};
-
-// A text in memory as a Source, given in pieces of at most piece bytes.
-class TextSource final : public Source {
- public:
-  explicit TextSource(std::string_view text, std::size_t piece = std::string_view::npos)
-      : text_(text), piece_(piece == 0 ? 1 : piece) {}
-  std::size_t read(char* into, std::size_t size) override;
-  std::size_t expected() const override { return text_.size(); }
-
- private:
-  std::string_view text_;
-  std::size_t piece_;
-};
-
 // Places the value of key in section (or the default) in buffer, which holds size bytes:
 // at most size-1 bytes and a NUL. Returns the count placed, without the NUL.
-std::uint32_t readValue(Source& in, std::string_view section, std::string_view key,
-                        std::string_view defaultValue, char* buffer, std::uint32_t size);
 std::uint32_t readValue(std::string_view text, std::string_view section, std::string_view key,
                         std::string_view defaultValue, char* buffer, std::uint32_t size);
 
 // Places the key names of section in buffer, each followed by a NUL, and one more NUL; the
 // default when the section lists none. Returns the count placed, without the final NUL; size-2
 // when the names do not fit.
-std::uint32_t readKeyNames(Source& in, std::string_view section, std::string_view defaultValue,
-                           char* buffer, std::uint32_t size);
 std::uint32_t readKeyNames(std::string_view text, std::string_view section,
                            std::string_view defaultValue, char* buffer, std::uint32_t size);
 
@@ -93,15 +66,23 @@ struct Edit {
   enum class Result {
     Changed,    // text holds the new text
     Unchanged,  // the text already holds that value: nothing to write
-    Refused,    // a UTF-16 text and a name or value that is not valid UTF-8
+    Refused,    // names or a value isWritable refuses, or a UTF-16 text and a name or value
+                // that is not valid UTF-8: text is empty
   };
   Result result = Result::Unchanged;
   std::string text;
 };
 
-// The text with key of section set to value. Matching ignores blanks around the section and key;
-// a new section or key is written as given with its leading blanks dropped (trailing ones kept),
-// and the value with its leading blanks dropped.
+// Whether a write of value to key of section keeps the text's structure. False when any of them
+// holds a line break (it would split the new line in two), or the key, after its leading blanks
+// (space, tab, VT, FF, Ctrl-Z), opens with '[' (it would read back as a section header) or with a
+// byte-order mark, UTF-8 or the bytes of a UTF-16 one (it would read back as a mark at the top
+// of a text, a shorter key or another encoding).
+bool isWritable(std::string_view section, std::string_view key, std::string_view value);
+
+// The text with key of section set to value; Refused unless isWritable. Matching ignores blanks
+// around the section and key; a new section or key is written as given with its leading blanks
+// dropped (trailing ones kept), and the value with its leading blanks dropped.
 Edit withValue(std::string_view text, std::string_view section, std::string_view key,
                std::string_view value);
 

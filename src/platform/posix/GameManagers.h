@@ -42,26 +42,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
+#include "platform/posix/Prefix.h"
+
 namespace platform::posix::prefix {
-
-using Variables = std::vector<std::pair<std::string, std::string>>;
-
-// How a manager starts the game in a prefix.
-struct Launch {
-  // Wine (run as `<runner> <exe>`) or a Proton script (`<runner> waitforexitandrun <exe>`);
-  // empty when the manager names none that can run.
-  std::filesystem::path runner;
-  bool proton = false;
-  // The Steam Linux Runtime's entry point the Proton runs in; empty for none.
-  std::filesystem::path runtime;
-  // The manager's variables for the game, and those the start needs (Proton's), which win.
-  Variables environment, own;
-  // Where the runner came from, or why there is none.
-  std::string from;
-};
 
 struct ManagerPrefix {
   std::filesystem::path prefix;

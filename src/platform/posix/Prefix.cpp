@@ -7,13 +7,13 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
 #include <mutex>
 #include <string_view>
 #include <system_error>
 #include <vector>
 
+#include "platform/posix/GameManagers.h"
 #include "platform/posix/Hive.h"
 #include "platform/posix/Text.h"
 
@@ -58,12 +58,6 @@ bool isRegularFile(const fs::path& path) {
   return fs::is_regular_file(path, ec);
 }
 
-bool isExecutableFile(const fs::path& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-         ::access(path.c_str(), X_OK) == 0;
-}
-
 // The first executable file named name in the absolute entries of path.
 fs::path searchPath(const std::optional<std::string>& path, const std::string& name) {
   if (!path) return {};
@@ -78,31 +72,6 @@ fs::path searchPath(const std::optional<std::string>& path, const std::string& n
     if (colon == std::string_view::npos) return {};
     rest.remove_prefix(colon + 1);
   }
-}
-
-// Whether a name recorded by a manager is one plain folder name.
-bool isPlainName(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." &&
-         name.find_first_of(std::string_view("/\0", 2)) == std::string::npos;
-}
-
-// The entries of folder in byte order of name: folders only, or regular files ending in suffix.
-std::vector<fs::path> sortedEntries(const fs::path& folder, bool folders, std::string_view suffix) {
-  std::vector<fs::path> entries;
-  std::error_code ec;
-  fs::directory_iterator it(folder, ec);
-  for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    std::error_code typeError;
-    if (folders ? it->is_directory(typeError)
-                : name.size() > suffix.size() && name.ends_with(suffix) &&
-                      it->is_regular_file(typeError))
-      entries.push_back(it->path());
-  }
-  std::sort(entries.begin(), entries.end(), [](const fs::path& a, const fs::path& b) {
-    return a.filename().string() < b.filename().string();
-  });
-  return entries;
 }
 
 // ---- Does a hive name the game's key? ----
@@ -179,11 +148,91 @@ struct Candidate {
   fs::path prefix;
   Rule rule;
   std::string source;
-  fs::path runner;  // empty when none is recorded
+  Launch launch;  // the runner the manager recorded (maybe missing), its environment
 };
 
 fs::path runnerBelow(const fs::path& folder, const std::string& name, const fs::path& below) {
   return isPlainName(name) ? folder / name / below : fs::path();
+}
+
+// A manager's recorded Wine, when it names one: run as Wine, and checked when chosen.
+Launch recordedWine(const fs::path& runner, Variables environment = {}) {
+  Launch launch;
+  launch.runner = runner;
+  launch.environment = std::move(environment);
+  return launch;
+}
+
+// The variables of a YAML mapping of names to scalars; a name that is empty or holds "=" is
+// left out.
+Variables variablesOf(const YAML::Node& map) {
+  Variables variables;
+  try {
+    if (!map.IsMap()) return variables;
+    for (const auto& pair : map) {
+      if (!pair.first.IsScalar() || !pair.second.IsScalar()) continue;
+      const std::string name = pair.first.Scalar();
+      if (!name.empty() && name.find('=') == std::string::npos)
+        variables.emplace_back(name, pair.second.Scalar());
+    }
+  } catch (const YAML::Exception&) {
+  }
+  return variables;
+}
+
+// Whether two paths name the same folder.
+bool sameFolder(const fs::path& a, const fs::path& b) {
+  std::error_code ec;
+  return fs::equivalent(a, b, ec);
+}
+
+// The name a rule has on the start line.
+std::string managerName(Rule rule) {
+  switch (rule) {
+    case Rule::WinePrefix:
+      return "WINEPREFIX";
+    case Rule::HomeWine:
+      return "~/.wine";
+    case Rule::Lutris:
+      return "lutris";
+    case Rule::Bottles:
+      return "bottles";
+    case Rule::PlayOnLinux:
+      return "playonlinux";
+    case Rule::Heroic:
+      return "heroic";
+    case Rule::Steam:
+      return "steam";
+  }
+  return {};
+}
+
+// The runner that starts the game: WINE when set; else the one the manager recorded, when it
+// can run; else wine from PATH. The manager's environment stays with the game either way.
+Launch chooseRunner(const Environment& env, Launch recorded) {
+  Launch chosen;
+  chosen.environment = std::move(recorded.environment);
+  if (isSet(env.wine)) {
+    const std::string& wine = *env.wine;
+    chosen.runner = wine.find('/') != std::string::npos ? absoluteFrom(env.startFolder, wine)
+                                                        : searchPath(env.path, wine);
+    if (!chosen.runner.empty() && !isExecutableFile(chosen.runner)) chosen.runner.clear();
+    chosen.from = chosen.runner.empty() ? "WINE=" + wine + " names no executable file" : "WINE";
+    return chosen;
+  }
+  if (!recorded.runner.empty() && isExecutableFile(recorded.runner)) {
+    if (recorded.from.empty()) recorded.from = "the prefix's runner";
+    recorded.environment = std::move(chosen.environment);
+    return recorded;
+  }
+  const std::string missing =
+      recorded.runner.empty()
+          ? recorded.from
+          : "the prefix's runner " + recorded.runner.string() + " is missing or not executable";
+  chosen.runner = searchPath(env.path, "wine");
+  chosen.from = chosen.runner.empty() ? "no wine in the absolute folders of PATH" : "PATH";
+  if (!missing.empty()) chosen.from += "; " + missing;
+  return chosen;
 }
 
 // The process's variables, without its current folder.
@@ -226,16 +275,9 @@ Choice choose(const Environment& env) {
   const fs::path dataHome = xdgFolder(env.xdgDataHome, home / ".local/share");
   const fs::path configHome = xdgFolder(env.xdgConfigHome, home / ".config");
 
-  Choice choice;
-  Candidate found{home / ".wine", Rule::HomeWine, {}, {}};
-  // Each candidate in turn, until one holds the game; the managers' records are read only
+  // The managers' records in order, until one names a prefix accepts takes; they are read only
   // as far as the search goes.
-  const auto take = [&](Candidate candidate) {
-    found = std::move(candidate);
-    choice.holdsGame = true;
-  };
-  const auto search = [&] {
-    if (holdsGame(found.prefix)) return take(found);
+  const auto managers = [&](const Accepts& accepts) -> std::optional<Candidate> {
     // Lutris: one game file per game, the two folders merged by name.
     std::vector<fs::path> gameFiles = sortedEntries(configHome / "lutris/games", false, ".yml");
     const auto moreFiles = sortedEntries(dataHome / "lutris/games", false, ".yml");
@@ -249,96 +291,97 @@ Choice choose(const Environment& env) {
       std::string prefix = scalarOf(mappingOf(*document, "game"), "prefix");
       if (prefix.starts_with("~/")) prefix = (home / prefix.substr(2)).string();
       if (prefix.empty() || prefix.front() != '/') continue;
-      if (!holdsGame(prefix)) continue;
+      if (!accepts(prefix)) continue;
       const std::string version = scalarOf(mappingOf(*document, "wine"), "version");
-      return take({fs::path(prefix).lexically_normal(), Rule::Lutris, file.string(),
-                   runnerBelow(dataHome / "lutris/runners/wine", version, "bin/wine")});
+      return Candidate{
+          fs::path(prefix).lexically_normal(), Rule::Lutris, file.string(),
+          recordedWine(runnerBelow(dataHome / "lutris/runners/wine", version, "bin/wine"),
+                       variablesOf(mappingOf(mappingOf(*document, "system"), "env")))};
     }
     // Bottles: the bottle folder is the prefix; its runners sit beside the bottles folder.
     const fs::path bottlesData[] = {dataHome / "bottles",
                                     home / ".var/app/com.usebottles.bottles/data/bottles"};
     for (const fs::path& data : bottlesData) {
       for (const fs::path& bottle : sortedEntries(data / "bottles", true, {})) {
-        if (!holdsGame(bottle)) continue;
+        if (!accepts(bottle)) continue;
         std::string runner;
-        if (const auto document = loadYaml(bottle / "bottle.yml"))
+        Variables environment;
+        if (const auto document = loadYaml(bottle / "bottle.yml")) {
           runner = scalarOf(*document, "Runner");
-        return take({bottle, Rule::Bottles, bottle.filename().string(),
-                     runnerBelow(data / "runners", runner, "bin/wine")});
+          environment = variablesOf(mappingOf(*document, "Environment_Variables"));
+        }
+        return Candidate{
+            bottle, Rule::Bottles, bottle.filename().string(),
+            recordedWine(runnerBelow(data / "runners", runner, "bin/wine"), environment)};
       }
     }
     // PlayOnLinux: the Wine version and architecture in the prefix's playonlinux.cfg.
     const fs::path pol = home / ".PlayOnLinux";
     for (const fs::path& folder : sortedEntries(pol / "wineprefix", true, {})) {
-      if (!holdsGame(folder)) continue;
-      std::string cfg;
-      if (isRegularFile(folder / "playonlinux.cfg")) {
-        std::ifstream in(folder / "playonlinux.cfg", std::ios::binary);
-        cfg.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-      }
+      if (!accepts(folder)) continue;
+      const std::string cfg = readManagerFile(folder / "playonlinux.cfg").value_or("");
       const std::string arch = cfgValue(cfg, "ARCH");
       fs::path runner;
       if (arch == "x86" || arch == "amd64")
         runner =
             runnerBelow(pol / "wine" / ("linux-" + arch), cfgValue(cfg, "VERSION"), "bin/wine");
-      return take({folder, Rule::PlayOnLinux, folder.filename().string(), runner});
+      return Candidate{folder, Rule::PlayOnLinux, folder.filename().string(), recordedWine(runner)};
     }
+    if (auto game = heroic(home, configHome, accepts))
+      return Candidate{game->prefix, Rule::Heroic, game->source, std::move(game->launch)};
+    if (auto game = steam(home, accepts))
+      return Candidate{game->prefix, Rule::Steam, game->source, std::move(game->launch)};
+    return std::nullopt;
   };
-  if (isSet(env.winePrefix))
+
+  Choice choice;
+  Candidate found{home / ".wine", Rule::HomeWine, {}, {}};
+  if (isSet(env.winePrefix)) {
+    // Nothing is searched; a manager that names that very prefix still starts the game.
     found = {absoluteFrom(env.startFolder, *env.winePrefix), Rule::WinePrefix, {}, {}};
-  else
-    search();
+    const fs::path named = found.prefix;
+    if (auto manager =
+            managers([&](const fs::path& prefix) { return sameFolder(prefix, named); })) {
+      choice.namedBy = manager->rule;
+      found.source = manager->source;
+      found.launch = std::move(manager->launch);
+    }
+  } else if (holdsGame(found.prefix)) {
+    choice.holdsGame = true;
+  } else if (auto manager = managers([](const fs::path& prefix) { return holdsGame(prefix); })) {
+    found = std::move(*manager);
+    choice.holdsGame = true;
+  }
   choice.prefix = found.prefix;
   choice.rule = found.rule;
   choice.source = found.source;
-
-  if (isSet(env.wine)) {
-    const std::string& wine = *env.wine;
-    choice.wine = wine.find('/') != std::string::npos ? absoluteFrom(env.startFolder, wine)
-                                                      : searchPath(env.path, wine);
-    if (!choice.wine.empty() && !isExecutableFile(choice.wine)) choice.wine.clear();
-    choice.wineFrom =
-        choice.wine.empty() ? "WINE=" + wine + " names no executable file" : std::string("WINE");
-    return choice;
-  }
-  std::string missingRunner;
-  if (!found.runner.empty()) {
-    if (isExecutableFile(found.runner)) {
-      choice.wine = found.runner;
-      choice.wineFrom = "the prefix's runner";
-      return choice;
-    }
-    missingRunner =
-        "; the prefix's runner " + found.runner.string() + " is missing or not executable";
-  }
-  choice.wine = searchPath(env.path, "wine");
-  choice.wineFrom =
-      (choice.wine.empty() ? "no wine in the absolute folders of PATH" : "PATH") + missingRunner;
+  choice.launch = chooseRunner(env, std::move(found.launch));
   return choice;
 }
 
+std::vector<std::string> commandLine(const Launch& launch, const fs::path& exe) {
+  std::vector<std::string> line;
+  if (!launch.runtime.empty()) line = {launch.runtime.string(), "--verb=waitforexitandrun", "--"};
+  line.push_back(launch.runner.string());
+  if (launch.proton) line.push_back("waitforexitandrun");
+  line.push_back(exe.string());
+  return line;
+}
+
 std::string describe(const Choice& choice) {
-  std::string rule;
-  switch (choice.rule) {
-    case Rule::WinePrefix:
-      rule = "WINEPREFIX";
-      break;
-    case Rule::HomeWine:
-      rule = choice.holdsGame ? "~/.wine" : "~/.wine, no prefix found holds the game";
-      break;
-    case Rule::Lutris:
-      rule = "lutris: " + choice.source;
-      break;
-    case Rule::Bottles:
-      rule = "bottles: " + choice.source;
-      break;
-    case Rule::PlayOnLinux:
-      rule = "playonlinux: " + choice.source;
-      break;
-  }
+  std::string rule = choice.rule == Rule::HomeWine && !choice.holdsGame
+                         ? "~/.wine, no prefix found holds the game"
+                         : managerName(choice.rule);
+  if (choice.rule == Rule::WinePrefix && choice.namedBy != Rule::WinePrefix)
+    rule += "; " + managerName(choice.namedBy) + ": " + choice.source;
+  else if (!choice.source.empty())
+    rule += ": " + choice.source;
   std::string line = "kestrun: prefix " + choice.prefix.string() + " (" + rule + "), ";
-  if (choice.wine.empty()) return line + "no Wine found (" + choice.wineFrom + ")";
-  return line + "wine " + choice.wine.string() + " (" + choice.wineFrom + ")";
+  const Launch& launch = choice.launch;
+  if (launch.runner.empty()) return line + "no Wine found (" + launch.from + ")";
+  line += (launch.proton ? "proton " : "wine ") + launch.runner.string() + " (" + launch.from + ")";
+  if (!launch.runtime.empty()) line += ", runtime " + launch.runtime.string();
+  return line;
 }
 
 std::shared_ptr<const Choice> inForce() {

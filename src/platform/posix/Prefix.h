@@ -39,8 +39,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace platform::posix::prefix {
+
+using Variables = std::vector<std::pair<std::string, std::string>>;
 
 // The variables a choice depends on; nullopt when unset.
 struct Environment {
@@ -54,19 +58,40 @@ struct Environment {
   bool sameVariables(const Environment& other) const;
 };
 
-enum class Rule { WinePrefix, HomeWine, Lutris, Bottles, PlayOnLinux };
+enum class Rule { WinePrefix, HomeWine, Lutris, Bottles, PlayOnLinux, Heroic, Steam };
+
+// How the game is started in the prefix.
+struct Launch {
+  // Wine, run as `<runner> <exe>`, or (proton) a Proton script, run as
+  // `<runner> waitforexitandrun <exe>`; absolute; empty when none was found.
+  std::filesystem::path runner;
+  bool proton = false;
+  // The Steam Linux Runtime's entry point the Proton runs in, when not empty:
+  // `<runtime> --verb=waitforexitandrun -- <runner> waitforexitandrun <exe>`.
+  std::filesystem::path runtime;
+  // The game's variables over the program's own: the manager's (environment), then those the
+  // start needs (own: Proton's), which win over both; WINEPREFIX=<prefix> wins over all.
+  Variables environment, own;
+  // Where the runner came from ("WINE", "PATH", "the prefix's runner", ...), or why there is
+  // none.
+  std::string from;
+};
 
 struct Choice {
   std::filesystem::path prefix;  // absolute
   Rule rule = Rule::HomeWine;
-  // Lutris: the game file's path; Bottles, PlayOnLinux: the prefix folder's name; else empty.
+  // Lutris: the game file's path; Bottles, PlayOnLinux: the prefix folder's name; Heroic: the
+  // game's app name; Steam: the compatdata id; WINEPREFIX: that of namedBy; else empty.
   std::string source;
+  // WINEPREFIX: the manager whose record names that very prefix; WinePrefix when none does.
+  Rule namedBy = Rule::WinePrefix;
   // Whether the search found the game in the prefix; false for WINEPREFIX (not looked at).
   bool holdsGame = false;
-  std::filesystem::path wine;  // absolute; empty when no Wine was found
-  // Where the Wine came from ("WINE", "PATH", "the bottle's runner", ...), or why there is none.
-  std::string wineFrom;
+  Launch launch;
 };
+
+// The program and arguments that start exe (an absolute host path) as launch says.
+std::vector<std::string> commandLine(const Launch& launch, const std::filesystem::path& exe);
 
 // The choice for env, made from the files as they are now.
 Choice choose(const Environment& env);

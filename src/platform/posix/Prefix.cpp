@@ -175,6 +175,7 @@ std::string cfgValue(const std::string& cfg, std::string_view key) {
   return {};
 }
 
+// A prefix the search found holding the game, with the runner its manager recorded.
 struct Candidate {
   fs::path prefix;
   Rule rule;
@@ -184,6 +185,107 @@ struct Candidate {
 
 fs::path runnerBelow(const fs::path& folder, const std::string& name, const fs::path& below) {
   return isPlainName(name) ? folder / name / below : fs::path();
+}
+
+// The folders the search starts from.
+struct Places {
+  fs::path home, dataHome, configHome;
+};
+
+// ---- One function per place: the candidate it finds, or nullopt ----
+
+std::optional<Candidate> searchHomeWine(const Places& places) {
+  if (!holdsGame(places.home / ".wine")) return std::nullopt;
+  return Candidate{places.home / ".wine", Rule::HomeWine, {}, {}};
+}
+
+// Lutris: one game file per game, the two folders merged by name.
+std::optional<Candidate> searchLutris(const Places& places) {
+  std::vector<fs::path> gameFiles =
+      sortedEntries(places.configHome / "lutris/games", false, ".yml");
+  const auto moreFiles = sortedEntries(places.dataHome / "lutris/games", false, ".yml");
+  gameFiles.insert(gameFiles.end(), moreFiles.begin(), moreFiles.end());
+  std::stable_sort(gameFiles.begin(), gameFiles.end(), [](const fs::path& a, const fs::path& b) {
+    return a.filename().string() < b.filename().string();
+  });
+  for (const fs::path& file : gameFiles) {
+    const auto document = loadYaml(file);
+    if (!document) continue;
+    std::string prefix = scalarOf(mappingOf(*document, "game"), "prefix");
+    if (prefix.starts_with("~/")) prefix = (places.home / prefix.substr(2)).string();
+    if (prefix.empty() || prefix.front() != '/' || !holdsGame(prefix)) continue;
+    const std::string version = scalarOf(mappingOf(*document, "wine"), "version");
+    return Candidate{fs::path(prefix).lexically_normal(), Rule::Lutris, file.string(),
+                     runnerBelow(places.dataHome / "lutris/runners/wine", version, "bin/wine")};
+  }
+  return std::nullopt;
+}
+
+// Bottles: the bottle folder is the prefix; its runners sit beside the bottles folder.
+std::optional<Candidate> searchBottles(const Places& places) {
+  const fs::path bottlesData[] = {places.dataHome / "bottles",
+                                  places.home / ".var/app/com.usebottles.bottles/data/bottles"};
+  for (const fs::path& data : bottlesData) {
+    for (const fs::path& bottle : sortedEntries(data / "bottles", true, {})) {
+      if (!holdsGame(bottle)) continue;
+      std::string runner;
+      if (const auto document = loadYaml(bottle / "bottle.yml"))
+        runner = scalarOf(*document, "Runner");
+      return Candidate{bottle, Rule::Bottles, bottle.filename().string(),
+                       runnerBelow(data / "runners", runner, "bin/wine")};
+    }
+  }
+  return std::nullopt;
+}
+
+// PlayOnLinux: the Wine version and architecture in the prefix's playonlinux.cfg.
+std::optional<Candidate> searchPlayOnLinux(const Places& places) {
+  const fs::path pol = places.home / ".PlayOnLinux";
+  for (const fs::path& folder : sortedEntries(pol / "wineprefix", true, {})) {
+    if (!holdsGame(folder)) continue;
+    std::string cfg;
+    if (isRegularFile(folder / "playonlinux.cfg")) {
+      std::ifstream in(folder / "playonlinux.cfg", std::ios::binary);
+      cfg.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    const std::string arch = cfgValue(cfg, "ARCH");
+    fs::path runner;
+    if (arch == "x86" || arch == "amd64")
+      runner = runnerBelow(pol / "wine" / ("linux-" + arch), cfgValue(cfg, "VERSION"), "bin/wine");
+    return Candidate{folder, Rule::PlayOnLinux, folder.filename().string(), runner};
+  }
+  return std::nullopt;
+}
+
+// The places in the order they are searched; the managers' records are read only as far as
+// the search goes.
+using Search = std::optional<Candidate> (*)(const Places&);
+constexpr Search kSearches[] = {searchHomeWine, searchLutris, searchBottles, searchPlayOnLinux};
+
+// The Wine for a prefix whose manager recorded runner (empty: none): sets choice.wine and
+// choice.wineFrom.
+void chooseWine(const Environment& env, const fs::path& runner, Choice& choice) {
+  if (isSet(env.wine)) {
+    const std::string& wine = *env.wine;
+    choice.wine = wine.find('/') != std::string::npos ? absoluteFrom(env.startFolder, wine)
+                                                      : searchPath(env.path, wine);
+    if (!choice.wine.empty() && !isExecutableFile(choice.wine)) choice.wine.clear();
+    choice.wineFrom =
+        choice.wine.empty() ? "WINE=" + wine + " names no executable file" : std::string("WINE");
+    return;
+  }
+  std::string missingRunner;
+  if (!runner.empty()) {
+    if (isExecutableFile(runner)) {
+      choice.wine = runner;
+      choice.wineFrom = "the prefix's runner";
+      return;
+    }
+    missingRunner = "; the prefix's runner " + runner.string() + " is missing or not executable";
+  }
+  choice.wine = searchPath(env.path, "wine");
+  choice.wineFrom =
+      (choice.wine.empty() ? "no wine in the absolute folders of PATH" : "PATH") + missingRunner;
 }
 
 // The process's variables, without its current folder.
@@ -223,97 +325,21 @@ bool holdsGame(const fs::path& prefix) {
 
 Choice choose(const Environment& env) {
   const fs::path home = homeFolder(env);
-  const fs::path dataHome = xdgFolder(env.xdgDataHome, home / ".local/share");
-  const fs::path configHome = xdgFolder(env.xdgConfigHome, home / ".config");
+  const Places places{home, xdgFolder(env.xdgDataHome, home / ".local/share"),
+                      xdgFolder(env.xdgConfigHome, home / ".config")};
+  std::optional<Candidate> found;
+  if (isSet(env.winePrefix))
+    found = Candidate{absoluteFrom(env.startFolder, *env.winePrefix), Rule::WinePrefix, {}, {}};
+  for (const Search search : kSearches)
+    if (!found) found = search(places);
 
   Choice choice;
-  Candidate found{home / ".wine", Rule::HomeWine, {}, {}};
-  // Each candidate in turn, until one holds the game; the managers' records are read only
-  // as far as the search goes.
-  const auto take = [&](Candidate candidate) {
-    found = std::move(candidate);
-    choice.holdsGame = true;
-  };
-  const auto search = [&] {
-    if (holdsGame(found.prefix)) return take(found);
-    // Lutris: one game file per game, the two folders merged by name.
-    std::vector<fs::path> gameFiles = sortedEntries(configHome / "lutris/games", false, ".yml");
-    const auto moreFiles = sortedEntries(dataHome / "lutris/games", false, ".yml");
-    gameFiles.insert(gameFiles.end(), moreFiles.begin(), moreFiles.end());
-    std::stable_sort(gameFiles.begin(), gameFiles.end(), [](const fs::path& a, const fs::path& b) {
-      return a.filename().string() < b.filename().string();
-    });
-    for (const fs::path& file : gameFiles) {
-      const auto document = loadYaml(file);
-      if (!document) continue;
-      std::string prefix = scalarOf(mappingOf(*document, "game"), "prefix");
-      if (prefix.starts_with("~/")) prefix = (home / prefix.substr(2)).string();
-      if (prefix.empty() || prefix.front() != '/') continue;
-      if (!holdsGame(prefix)) continue;
-      const std::string version = scalarOf(mappingOf(*document, "wine"), "version");
-      return take({fs::path(prefix).lexically_normal(), Rule::Lutris, file.string(),
-                   runnerBelow(dataHome / "lutris/runners/wine", version, "bin/wine")});
-    }
-    // Bottles: the bottle folder is the prefix; its runners sit beside the bottles folder.
-    const fs::path bottlesData[] = {dataHome / "bottles",
-                                    home / ".var/app/com.usebottles.bottles/data/bottles"};
-    for (const fs::path& data : bottlesData) {
-      for (const fs::path& bottle : sortedEntries(data / "bottles", true, {})) {
-        if (!holdsGame(bottle)) continue;
-        std::string runner;
-        if (const auto document = loadYaml(bottle / "bottle.yml"))
-          runner = scalarOf(*document, "Runner");
-        return take({bottle, Rule::Bottles, bottle.filename().string(),
-                     runnerBelow(data / "runners", runner, "bin/wine")});
-      }
-    }
-    // PlayOnLinux: the Wine version and architecture in the prefix's playonlinux.cfg.
-    const fs::path pol = home / ".PlayOnLinux";
-    for (const fs::path& folder : sortedEntries(pol / "wineprefix", true, {})) {
-      if (!holdsGame(folder)) continue;
-      std::string cfg;
-      if (isRegularFile(folder / "playonlinux.cfg")) {
-        std::ifstream in(folder / "playonlinux.cfg", std::ios::binary);
-        cfg.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-      }
-      const std::string arch = cfgValue(cfg, "ARCH");
-      fs::path runner;
-      if (arch == "x86" || arch == "amd64")
-        runner =
-            runnerBelow(pol / "wine" / ("linux-" + arch), cfgValue(cfg, "VERSION"), "bin/wine");
-      return take({folder, Rule::PlayOnLinux, folder.filename().string(), runner});
-    }
-  };
-  if (isSet(env.winePrefix))
-    found = {absoluteFrom(env.startFolder, *env.winePrefix), Rule::WinePrefix, {}, {}};
-  else
-    search();
-  choice.prefix = found.prefix;
-  choice.rule = found.rule;
-  choice.source = found.source;
-
-  if (isSet(env.wine)) {
-    const std::string& wine = *env.wine;
-    choice.wine = wine.find('/') != std::string::npos ? absoluteFrom(env.startFolder, wine)
-                                                      : searchPath(env.path, wine);
-    if (!choice.wine.empty() && !isExecutableFile(choice.wine)) choice.wine.clear();
-    choice.wineFrom =
-        choice.wine.empty() ? "WINE=" + wine + " names no executable file" : std::string("WINE");
-    return choice;
-  }
-  std::string missingRunner;
-  if (!found.runner.empty()) {
-    if (isExecutableFile(found.runner)) {
-      choice.wine = found.runner;
-      choice.wineFrom = "the prefix's runner";
-      return choice;
-    }
-    missingRunner =
-        "; the prefix's runner " + found.runner.string() + " is missing or not executable";
-  }
-  choice.wine = searchPath(env.path, "wine");
-  choice.wineFrom =
-      (choice.wine.empty() ? "no wine in the absolute folders of PATH" : "PATH") + missingRunner;
+  choice.holdsGame = found && found->rule != Rule::WinePrefix;
+  if (!found) found = Candidate{home / ".wine", Rule::HomeWine, {}, {}};
+  choice.prefix = found->prefix;
+  choice.rule = found->rule;
+  choice.source = found->source;
+  chooseWine(env, found->runner, choice);
   return choice;
 }
 

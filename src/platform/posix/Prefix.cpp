@@ -144,6 +144,7 @@ std::string cfgValue(const std::string& cfg, std::string_view key) {
   return {};
 }
 
+// A prefix the search found holding the game, with the runner its manager recorded.
 struct Candidate {
   fs::path prefix;
   Rule rule;
@@ -185,6 +186,99 @@ bool sameFolder(const fs::path& a, const fs::path& b) {
   std::error_code ec;
   return fs::equivalent(a, b, ec);
 }
+
+// The folders the search starts from.
+struct Places {
+  fs::path home, dataHome, configHome;
+};
+
+// ---- One function per place: the candidate it finds, or nullopt ----
+// Each takes the first prefix accepts takes: the search's test (the prefix holds the game), or,
+// with WINEPREFIX set, whether it is that very folder.
+
+std::optional<Candidate> searchHomeWine(const Places& places, const Accepts& accepts) {
+  if (!accepts(places.home / ".wine")) return std::nullopt;
+  return Candidate{places.home / ".wine", Rule::HomeWine, {}, {}};
+}
+
+// Lutris: one game file per game, the two folders merged by name.
+std::optional<Candidate> searchLutris(const Places& places, const Accepts& accepts) {
+  std::vector<fs::path> gameFiles =
+      sortedEntries(places.configHome / "lutris/games", false, ".yml");
+  const auto moreFiles = sortedEntries(places.dataHome / "lutris/games", false, ".yml");
+  gameFiles.insert(gameFiles.end(), moreFiles.begin(), moreFiles.end());
+  std::stable_sort(gameFiles.begin(), gameFiles.end(), [](const fs::path& a, const fs::path& b) {
+    return a.filename().string() < b.filename().string();
+  });
+  for (const fs::path& file : gameFiles) {
+    const auto document = loadYaml(file);
+    if (!document) continue;
+    std::string prefix = scalarOf(mappingOf(*document, "game"), "prefix");
+    if (prefix.starts_with("~/")) prefix = (places.home / prefix.substr(2)).string();
+    if (prefix.empty() || prefix.front() != '/' || !accepts(prefix)) continue;
+    const std::string version = scalarOf(mappingOf(*document, "wine"), "version");
+    return Candidate{
+        fs::path(prefix).lexically_normal(), Rule::Lutris, file.string(),
+        recordedWine(runnerBelow(places.dataHome / "lutris/runners/wine", version, "bin/wine"),
+                     variablesOf(mappingOf(mappingOf(*document, "system"), "env")))};
+  }
+  return std::nullopt;
+}
+
+// Bottles: the bottle folder is the prefix; its runners sit beside the bottles folder.
+std::optional<Candidate> searchBottles(const Places& places, const Accepts& accepts) {
+  const fs::path bottlesData[] = {places.dataHome / "bottles",
+                                  places.home / ".var/app/com.usebottles.bottles/data/bottles"};
+  for (const fs::path& data : bottlesData) {
+    for (const fs::path& bottle : sortedEntries(data / "bottles", true, {})) {
+      if (!accepts(bottle)) continue;
+      std::string runner;
+      Variables environment;
+      if (const auto document = loadYaml(bottle / "bottle.yml")) {
+        runner = scalarOf(*document, "Runner");
+        environment = variablesOf(mappingOf(*document, "Environment_Variables"));
+      }
+      return Candidate{
+          bottle, Rule::Bottles, bottle.filename().string(),
+          recordedWine(runnerBelow(data / "runners", runner, "bin/wine"), std::move(environment))};
+    }
+  }
+  return std::nullopt;
+}
+
+// PlayOnLinux: the Wine version and architecture in the prefix's playonlinux.cfg.
+std::optional<Candidate> searchPlayOnLinux(const Places& places, const Accepts& accepts) {
+  const fs::path pol = places.home / ".PlayOnLinux";
+  for (const fs::path& folder : sortedEntries(pol / "wineprefix", true, {})) {
+    if (!accepts(folder)) continue;
+    const std::string cfg = readManagerFile(folder / "playonlinux.cfg").value_or("");
+    const std::string arch = cfgValue(cfg, "ARCH");
+    fs::path runner;
+    if (arch == "x86" || arch == "amd64")
+      runner = runnerBelow(pol / "wine" / ("linux-" + arch), cfgValue(cfg, "VERSION"), "bin/wine");
+    return Candidate{folder, Rule::PlayOnLinux, folder.filename().string(), recordedWine(runner)};
+  }
+  return std::nullopt;
+}
+
+// Heroic and Steam (GameManagers.h).
+std::optional<Candidate> searchHeroic(const Places& places, const Accepts& accepts) {
+  auto game = heroic(places.home, places.configHome, accepts);
+  if (!game) return std::nullopt;
+  return Candidate{game->prefix, Rule::Heroic, game->source, std::move(game->launch)};
+}
+
+std::optional<Candidate> searchSteam(const Places& places, const Accepts& accepts) {
+  auto game = steam(places.home, accepts);
+  if (!game) return std::nullopt;
+  return Candidate{game->prefix, Rule::Steam, game->source, std::move(game->launch)};
+}
+
+// The places in the order they are searched; the managers' records are read only as far as
+// the search goes. The managers' places follow ~/.wine.
+using Search = std::optional<Candidate> (*)(const Places&, const Accepts&);
+constexpr Search kSearches[] = {searchHomeWine,    searchLutris, searchBottles,
+                                searchPlayOnLinux, searchHeroic, searchSteam};
 
 // The name a rule has on the start line.
 std::string managerName(Rule rule) {
@@ -272,90 +366,34 @@ bool holdsGame(const fs::path& prefix) {
 
 Choice choose(const Environment& env) {
   const fs::path home = homeFolder(env);
-  const fs::path dataHome = xdgFolder(env.xdgDataHome, home / ".local/share");
-  const fs::path configHome = xdgFolder(env.xdgConfigHome, home / ".config");
-
-  // The managers' records in order, until one names a prefix accepts takes; they are read only
-  // as far as the search goes.
-  const auto managers = [&](const Accepts& accepts) -> std::optional<Candidate> {
-    // Lutris: one game file per game, the two folders merged by name.
-    std::vector<fs::path> gameFiles = sortedEntries(configHome / "lutris/games", false, ".yml");
-    const auto moreFiles = sortedEntries(dataHome / "lutris/games", false, ".yml");
-    gameFiles.insert(gameFiles.end(), moreFiles.begin(), moreFiles.end());
-    std::stable_sort(gameFiles.begin(), gameFiles.end(), [](const fs::path& a, const fs::path& b) {
-      return a.filename().string() < b.filename().string();
-    });
-    for (const fs::path& file : gameFiles) {
-      const auto document = loadYaml(file);
-      if (!document) continue;
-      std::string prefix = scalarOf(mappingOf(*document, "game"), "prefix");
-      if (prefix.starts_with("~/")) prefix = (home / prefix.substr(2)).string();
-      if (prefix.empty() || prefix.front() != '/') continue;
-      if (!accepts(prefix)) continue;
-      const std::string version = scalarOf(mappingOf(*document, "wine"), "version");
-      return Candidate{
-          fs::path(prefix).lexically_normal(), Rule::Lutris, file.string(),
-          recordedWine(runnerBelow(dataHome / "lutris/runners/wine", version, "bin/wine"),
-                       variablesOf(mappingOf(mappingOf(*document, "system"), "env")))};
-    }
-    // Bottles: the bottle folder is the prefix; its runners sit beside the bottles folder.
-    const fs::path bottlesData[] = {dataHome / "bottles",
-                                    home / ".var/app/com.usebottles.bottles/data/bottles"};
-    for (const fs::path& data : bottlesData) {
-      for (const fs::path& bottle : sortedEntries(data / "bottles", true, {})) {
-        if (!accepts(bottle)) continue;
-        std::string runner;
-        Variables environment;
-        if (const auto document = loadYaml(bottle / "bottle.yml")) {
-          runner = scalarOf(*document, "Runner");
-          environment = variablesOf(mappingOf(*document, "Environment_Variables"));
-        }
-        return Candidate{
-            bottle, Rule::Bottles, bottle.filename().string(),
-            recordedWine(runnerBelow(data / "runners", runner, "bin/wine"), environment)};
-      }
-    }
-    // PlayOnLinux: the Wine version and architecture in the prefix's playonlinux.cfg.
-    const fs::path pol = home / ".PlayOnLinux";
-    for (const fs::path& folder : sortedEntries(pol / "wineprefix", true, {})) {
-      if (!accepts(folder)) continue;
-      const std::string cfg = readManagerFile(folder / "playonlinux.cfg").value_or("");
-      const std::string arch = cfgValue(cfg, "ARCH");
-      fs::path runner;
-      if (arch == "x86" || arch == "amd64")
-        runner =
-            runnerBelow(pol / "wine" / ("linux-" + arch), cfgValue(cfg, "VERSION"), "bin/wine");
-      return Candidate{folder, Rule::PlayOnLinux, folder.filename().string(), recordedWine(runner)};
-    }
-    if (auto game = heroic(home, configHome, accepts))
-      return Candidate{game->prefix, Rule::Heroic, game->source, std::move(game->launch)};
-    if (auto game = steam(home, accepts))
-      return Candidate{game->prefix, Rule::Steam, game->source, std::move(game->launch)};
-    return std::nullopt;
-  };
-
+  const Places places{home, xdgFolder(env.xdgDataHome, home / ".local/share"),
+                      xdgFolder(env.xdgConfigHome, home / ".config")};
   Choice choice;
-  Candidate found{home / ".wine", Rule::HomeWine, {}, {}};
+  std::optional<Candidate> found;
   if (isSet(env.winePrefix)) {
-    // Nothing is searched; a manager that names that very prefix still starts the game.
-    found = {absoluteFrom(env.startFolder, *env.winePrefix), Rule::WinePrefix, {}, {}};
-    const fs::path named = found.prefix;
-    if (auto manager =
-            managers([&](const fs::path& prefix) { return sameFolder(prefix, named); })) {
+    // Nothing is searched for the game; a manager that names that very prefix starts it.
+    const fs::path named = absoluteFrom(env.startFolder, *env.winePrefix);
+    const Accepts isNamed = [&](const fs::path& prefix) { return sameFolder(prefix, named); };
+    std::optional<Candidate> manager;
+    for (const Search search : kSearches)
+      if (search != searchHomeWine && !manager) manager = search(places, isNamed);
+    found = Candidate{named, Rule::WinePrefix, {}, {}};
+    if (manager) {
       choice.namedBy = manager->rule;
-      found.source = manager->source;
-      found.launch = std::move(manager->launch);
+      found->source = manager->source;
+      found->launch = std::move(manager->launch);
     }
-  } else if (holdsGame(found.prefix)) {
-    choice.holdsGame = true;
-  } else if (auto manager = managers([](const fs::path& prefix) { return holdsGame(prefix); })) {
-    found = std::move(*manager);
-    choice.holdsGame = true;
   }
-  choice.prefix = found.prefix;
-  choice.rule = found.rule;
-  choice.source = found.source;
-  choice.launch = chooseRunner(env, std::move(found.launch));
+  const Accepts holdsTheGame = [](const fs::path& prefix) { return holdsGame(prefix); };
+  for (const Search search : kSearches)
+    if (!found) found = search(places, holdsTheGame);
+
+  choice.holdsGame = found && found->rule != Rule::WinePrefix;
+  if (!found) found = Candidate{home / ".wine", Rule::HomeWine, {}, {}};
+  choice.prefix = found->prefix;
+  choice.rule = found->rule;
+  choice.source = found->source;
+  choice.launch = chooseRunner(env, std::move(found->launch));
   return choice;
 }
 

@@ -1,13 +1,16 @@
 #include "platform/posix/Prefix.h"
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <unicode/utf8.h>
 #include <unistd.h>
 #include <yaml-cpp/yaml.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
 #include <mutex>
 #include <string_view>
@@ -31,8 +34,10 @@ bool isSet(const std::optional<std::string>& value) {
   return value && !value->empty();
 }
 
+// path, taken from folder when relative. Nothing is removed by text: a ".." after a link
+// climbs from where the link leads, so only the system may resolve it.
 fs::path absoluteFrom(const fs::path& folder, const fs::path& path) {
-  return (path.is_absolute() ? path : folder / path).lexically_normal();
+  return path.is_absolute() ? path : folder / path;
 }
 
 fs::path homeFolder(const Environment& env) {
@@ -48,14 +53,7 @@ fs::path homeFolder(const Environment& env) {
 }
 
 fs::path xdgFolder(const std::optional<std::string>& value, const fs::path& fallback) {
-  return value && !value->empty() && value->front() == '/' ? fs::path(*value).lexically_normal()
-                                                           : fallback;
-}
-
-// Only regular files are read: opening a pipe or a device named like a record would hang.
-bool isRegularFile(const fs::path& path) {
-  std::error_code ec;
-  return fs::is_regular_file(path, ec);
+  return value && !value->empty() && value->front() == '/' ? fs::path(*value) : fallback;
 }
 
 bool isExecutableFile(const fs::path& path) {
@@ -72,7 +70,7 @@ fs::path searchPath(const std::optional<std::string>& path, const std::string& n
     const std::size_t colon = rest.find(':');
     const std::string_view entry = rest.substr(0, colon);
     if (!entry.empty() && entry.front() == '/') {
-      const fs::path candidate = (fs::path(entry) / name).lexically_normal();
+      const fs::path candidate = fs::path(entry) / name;
       if (isExecutableFile(candidate)) return candidate;
     }
     if (colon == std::string_view::npos) return {};
@@ -105,6 +103,36 @@ std::vector<fs::path> sortedEntries(const fs::path& folder, bool folders, std::s
   return entries;
 }
 
+// text as it may be shown on a terminal: control characters (C0, DEL, C1), '\\' and bytes
+// that are not UTF-8 escaped as \n, \r, \t, \\ or \xhh, so that it stays one line of the
+// characters it names.
+std::string escapedForTerminal(std::string_view text) {
+  std::string shown;
+  const auto length = static_cast<std::int32_t>(text.size());
+  for (std::int32_t at = 0; at < length;) {
+    const std::int32_t start = at;
+    UChar32 c = 0;
+    U8_NEXT(text.data(), at, length, c);
+    if (c == '\\')
+      shown += "\\\\";
+    else if (c == '\n')
+      shown += "\\n";
+    else if (c == '\r')
+      shown += "\\r";
+    else if (c == '\t')
+      shown += "\\t";
+    else if (c < 0x20 || (c >= 0x7f && c <= 0x9f))  // also c < 0: not UTF-8
+      for (std::int32_t i = start; i < at; ++i) {
+        static constexpr char kDigits[] = "0123456789abcdef";
+        const auto byte = static_cast<unsigned char>(text[static_cast<std::size_t>(i)]);
+        shown += {'\\', 'x', kDigits[byte >> 4], kDigits[byte & 15]};
+      }
+    else
+      shown += text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(at - start));
+  }
+  return shown;
+}
+
 // ---- Does a hive name the game's key? ----
 
 // One pass of the registry reader along the game's key, allowed to step into Wow6432Node (the
@@ -130,9 +158,10 @@ bool hiveNamesGameKey(const fs::path& file) {
 
 // The YAML document of file, or nullopt when it cannot be read or parsed.
 std::optional<YAML::Node> loadYaml(const fs::path& file) {
-  if (!isRegularFile(file)) return std::nullopt;
+  const std::optional<std::string> text = readManagerFile(file);
+  if (!text) return std::nullopt;
   try {
-    return YAML::LoadFile(file.string());
+    return YAML::Load(*text);
   } catch (const YAML::Exception&) {
     return std::nullopt;
   }
@@ -215,7 +244,7 @@ std::optional<Candidate> searchLutris(const Places& places) {
     if (prefix.starts_with("~/")) prefix = (places.home / prefix.substr(2)).string();
     if (prefix.empty() || prefix.front() != '/' || !holdsGame(prefix)) continue;
     const std::string version = scalarOf(mappingOf(*document, "wine"), "version");
-    return Candidate{fs::path(prefix).lexically_normal(), Rule::Lutris, file.string(),
+    return Candidate{prefix, Rule::Lutris, file.string(),
                      runnerBelow(places.dataHome / "lutris/runners/wine", version, "bin/wine")};
   }
   return std::nullopt;
@@ -243,11 +272,7 @@ std::optional<Candidate> searchPlayOnLinux(const Places& places) {
   const fs::path pol = places.home / ".PlayOnLinux";
   for (const fs::path& folder : sortedEntries(pol / "wineprefix", true, {})) {
     if (!holdsGame(folder)) continue;
-    std::string cfg;
-    if (isRegularFile(folder / "playonlinux.cfg")) {
-      std::ifstream in(folder / "playonlinux.cfg", std::ios::binary);
-      cfg.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    const std::string cfg = readManagerFile(folder / "playonlinux.cfg").value_or("");
     const std::string arch = cfgValue(cfg, "ARCH");
     fs::path runner;
     if (arch == "x86" || arch == "amd64")
@@ -309,6 +334,29 @@ Environment Environment::ofProcess() {
   return env;
 }
 
+std::optional<std::string> readManagerFile(const fs::path& file) {
+  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::optional<std::string> text;
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kManagerFileLimit) {
+    // Read to the end, but never past the limit: the file may grow while it is read.
+    text.emplace();
+    char chunk[65536];
+    while (text) {
+      const ssize_t got = ::read(fd, chunk, sizeof chunk);
+      if (got == 0) break;
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0 || text->size() + static_cast<std::size_t>(got) > std::size_t{kManagerFileLimit})
+        text.reset();
+      else
+        text->append(chunk, static_cast<std::size_t>(got));
+    }
+  }
+  ::close(fd);
+  return text;
+}
+
 bool Environment::sameVariables(const Environment& other) const {
   return winePrefix == other.winePrefix && wine == other.wine && home == other.home &&
          xdgConfigHome == other.xdgConfigHome && xdgDataHome == other.xdgDataHome &&
@@ -363,8 +411,11 @@ std::string describe(const Choice& choice) {
       break;
   }
   std::string line = "kestrun: prefix " + choice.prefix.string() + " (" + rule + "), ";
-  if (choice.wine.empty()) return line + "no Wine found (" + choice.wineFrom + ")";
-  return line + "wine " + choice.wine.string() + " (" + choice.wineFrom + ")";
+  if (choice.wine.empty())
+    line += "no Wine found (" + choice.wineFrom + ")";
+  else
+    line += "wine " + choice.wine.string() + " (" + choice.wineFrom + ")";
+  return escapedForTerminal(line);
 }
 
 std::shared_ptr<const Choice> inForce() {

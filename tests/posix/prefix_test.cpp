@@ -39,13 +39,21 @@ std::string spelled(const std::string& path) {
 // A fake home made of entries: "+P" a prefix P that holds the game (in drive_c), "*F" an
 // executable file F, "F=T" a file F holding T, "D/" an empty folder. Paths may begin with "lc/"
 // (~/.config/lutris/games/), "ld/" (~/.local/share/lutris/), "b/" (~/.local/share/bottles/),
-// "fb/" (Flatpak's bottles data) or "pol/" (~/.PlayOnLinux/); "|F" a named pipe F. Every home
-// has ~/bin/wine and ~/start/, the folder the program started in.
+// "fb/" (Flatpak's bottles data) or "pol/" (~/.PlayOnLinux/); "|F" a named pipe F; "L->T" a
+// symbolic link L to ~/T. Every home has ~/bin/wine and ~/start/, the folder the program
+// started in.
 void build(const fs::path& home, std::vector<std::string> entries) {
   entries.insert(entries.end(), {"*bin/wine", "start/"});
   for (const std::string& entry : entries) {
     if (entry[0] == '|') {
-      ASSERT_EQ(::mkfifo((home / entry.substr(1)).c_str(), 0600), 0);
+      const fs::path at = home / spelled(entry.substr(1));
+      fs::create_directories(at.parent_path());
+      ASSERT_EQ(::mkfifo(at.c_str(), 0600), 0);
+      continue;
+    }
+    if (const std::size_t arrow = entry.find("->"); arrow != std::string::npos) {
+      fs::create_directories((home / entry.substr(0, arrow)).parent_path());
+      fs::create_directory_symlink(home / entry.substr(arrow + 2), home / entry.substr(0, arrow));
       continue;
     }
     const std::size_t equals = entry.find('=');
@@ -130,10 +138,23 @@ TEST(Prefix, TheFirstPrefixThatHoldsTheGameAndItsOwnWine) {
        {"+Games/b", "lc/0.yml=game: {prefix: ~/Games/b}"},
        "prefix ~/Games/b (lutris: ~/.config/lutris/games/0.yml), wine ~/bin/wine (PATH)",
        {.configHome = "start"}},
-      {"WINEPREFIX: made absolute, nothing searched",
+      {"WINEPREFIX: made absolute, its .. kept for the links before it, nothing searched",
        {"+.wine"},
-       "prefix ~/pfx (WINEPREFIX), wine ~/bin/wine (PATH)",
+       "prefix ~/start/../pfx (WINEPREFIX), wine ~/bin/wine (PATH)",
        {.winePrefix = "../pfx"}},
+      {"lutris: a prefix through a link and .. names the folder the search tested",
+       {"+real/gs", "real/sub/", "link->real/sub", "lc/a.yml=game: {prefix: ~/link/../gs}"},
+       "prefix ~/link/../gs (lutris: ~/.config/lutris/games/a.yml), wine ~/bin/wine (PATH)"},
+      {"manager files: over 1 MiB or not a regular file, skipped unread",
+       {"+Games/a", "+Games/b", "|lc/0.yml",
+        "lc/1.yml=game: {prefix: ~/Games/b}\n#" + std::string(1 << 20, 'x'),
+        "lc/2.yml=game: {prefix: ~/Games/a}"},
+       "prefix ~/Games/a (lutris: ~/.config/lutris/games/2.yml), wine ~/bin/wine (PATH)"},
+      {"the names shown are escaped: the line stays one line",
+       {"+b/bottles/a\nkestrun: prefix \x1b[1m\xff\\\xc2\x9b\xc3\xa9"},
+       "prefix ~/.local/share/bottles/bottles/a\\nkestrun: prefix \\x1b[1m\\xff\\\\"
+       "\\xc2\\x9b\xc3\xa9 (bottles: a\\nkestrun: prefix \\x1b[1m\\xff\\\\\\xc2\\x9b"
+       "\xc3\xa9), wine ~/bin/wine (PATH)"},
       {"WINE: a path, over the runner; relative from the start folder",
        {"+b/bottles/a", "b/bottles/a/bottle.yml=Runner: soda", "*b/runners/soda/bin/wine",
         "*start/tools/wine"},
@@ -165,8 +186,13 @@ TEST(Prefix, TheFirstPrefixThatHoldsTheGameAndItsOwnWine) {
                           home.path().string(),        variable(c.vars.configHome),
                           variable(c.vars.dataHome),   variable(c.vars.path),
                           home.path() / "start"};
-    const std::string line = withHome(describe(choose(env)), home.path().string(), "~");
+    const auto choice = choose(env);
+    const std::string line = withHome(describe(choice), home.path().string(), "~");
     EXPECT_EQ(line.substr(line.find("prefix ")), c.line);
+    // The prefix named is the one the search tested.
+    if (choice.holdsGame) {
+      EXPECT_TRUE(holdsGame(choice.prefix));
+    }
   }
 }
 

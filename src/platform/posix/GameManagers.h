@@ -3,7 +3,7 @@
 //
 // Both take a test, accepts, that says whether a prefix is the one sought (the search: it holds
 // the game; with WINEPREFIX set: it is that very folder), and yield the first prefix it accepts.
-// Manager files are read only when they are regular files of at most 1 MiB; a file that cannot
+// Manager files are read only through readManagerFile (Prefix.h); a file that cannot
 // be read or does not parse is passed over and the search goes on.
 //
 // heroic: each GamesConfig/*.json of <configHome>/heroic, then of
@@ -61,10 +61,6 @@ std::optional<ManagerPrefix> heroic(const std::filesystem::path& home,
                                     const Accepts& accepts);
 
 std::optional<ManagerPrefix> steam(const std::filesystem::path& home, const Accepts& accepts);
-
-// The file's bytes when it is a regular file of at most 1 MiB; nullopt otherwise. Never blocks
-// on a pipe or a device.
-std::optional<std::string> readManagerFile(const std::filesystem::path& file);
 
 // Whether path names an executable regular file (through links).
 bool isExecutableFile(const std::filesystem::path& path);

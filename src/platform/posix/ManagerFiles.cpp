@@ -1,4 +1,3 @@
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,27 +7,6 @@
 #include "platform/posix/GameManagers.h"
 
 namespace platform::posix::prefix {
-
-std::optional<std::string> readManagerFile(const std::filesystem::path& file) {
-  constexpr off_t kLimit = 1 << 20;
-  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  struct stat info {};
-  std::optional<std::string> bytes;
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kLimit) {
-    std::string text(static_cast<std::size_t>(info.st_size), '\0');
-    std::size_t got = 0;
-    while (got < text.size()) {
-      const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
-      if (n <= 0) break;
-      got += static_cast<std::size_t>(n);
-    }
-    text.resize(got);
-    bytes = std::move(text);
-  }
-  ::close(fd);
-  return bytes;
-}
 
 bool isExecutableFile(const std::filesystem::path& path) {
   struct stat info {};

@@ -1,11 +1,15 @@
 #include "platform/posix/Prefix.h"
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <unicode/utf8.h>
 #include <unistd.h>
 #include <yaml-cpp/yaml.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <iostream>
 #include <mutex>
@@ -31,8 +35,10 @@ bool isSet(const std::optional<std::string>& value) {
   return value && !value->empty();
 }
 
+// path, taken from folder when relative. Nothing is removed by text: a ".." after a link
+// climbs from where the link leads, so only the system may resolve it.
 fs::path absoluteFrom(const fs::path& folder, const fs::path& path) {
-  return (path.is_absolute() ? path : folder / path).lexically_normal();
+  return path.is_absolute() ? path : folder / path;
 }
 
 fs::path homeFolder(const Environment& env) {
@@ -48,14 +54,7 @@ fs::path homeFolder(const Environment& env) {
 }
 
 fs::path xdgFolder(const std::optional<std::string>& value, const fs::path& fallback) {
-  return value && !value->empty() && value->front() == '/' ? fs::path(*value).lexically_normal()
-                                                           : fallback;
-}
-
-// Only regular files are read: opening a pipe or a device named like a record would hang.
-bool isRegularFile(const fs::path& path) {
-  std::error_code ec;
-  return fs::is_regular_file(path, ec);
+  return value && !value->empty() && value->front() == '/' ? fs::path(*value) : fallback;
 }
 
 // The first executable file named name in the absolute entries of path.
@@ -66,12 +65,42 @@ fs::path searchPath(const std::optional<std::string>& path, const std::string& n
     const std::size_t colon = rest.find(':');
     const std::string_view entry = rest.substr(0, colon);
     if (!entry.empty() && entry.front() == '/') {
-      const fs::path candidate = (fs::path(entry) / name).lexically_normal();
+      const fs::path candidate = fs::path(entry) / name;
       if (isExecutableFile(candidate)) return candidate;
     }
     if (colon == std::string_view::npos) return {};
     rest.remove_prefix(colon + 1);
   }
+}
+
+// text as it may be shown on a terminal: control characters (C0, DEL, C1), '\\' and bytes
+// that are not UTF-8 escaped as \n, \r, \t, \\ or \xhh, so that it stays one line of the
+// characters it names.
+std::string escapedForTerminal(std::string_view text) {
+  std::string shown;
+  const auto length = static_cast<std::int32_t>(text.size());
+  for (std::int32_t at = 0; at < length;) {
+    const std::int32_t start = at;
+    UChar32 c = 0;
+    U8_NEXT(text.data(), at, length, c);
+    if (c == '\\')
+      shown += "\\\\";
+    else if (c == '\n')
+      shown += "\\n";
+    else if (c == '\r')
+      shown += "\\r";
+    else if (c == '\t')
+      shown += "\\t";
+    else if (c < 0x20 || (c >= 0x7f && c <= 0x9f))  // also c < 0: not UTF-8
+      for (std::int32_t i = start; i < at; ++i) {
+        static constexpr char kDigits[] = "0123456789abcdef";
+        const auto byte = static_cast<unsigned char>(text[static_cast<std::size_t>(i)]);
+        shown += {'\\', 'x', kDigits[byte >> 4], kDigits[byte & 15]};
+      }
+    else
+      shown += text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(at - start));
+  }
+  return shown;
 }
 
 // ---- Does a hive name the game's key? ----
@@ -99,9 +128,10 @@ bool hiveNamesGameKey(const fs::path& file) {
 
 // The YAML document of file, or nullopt when it cannot be read or parsed.
 std::optional<YAML::Node> loadYaml(const fs::path& file) {
-  if (!isRegularFile(file)) return std::nullopt;
+  const std::optional<std::string> text = readManagerFile(file);
+  if (!text) return std::nullopt;
   try {
-    return YAML::LoadFile(file.string());
+    return YAML::Load(*text);
   } catch (const YAML::Exception&) {
     return std::nullopt;
   }
@@ -218,7 +248,7 @@ std::optional<Candidate> searchLutris(const Places& places, const Accepts& accep
     if (prefix.empty() || prefix.front() != '/' || !accepts(prefix)) continue;
     const std::string version = scalarOf(mappingOf(*document, "wine"), "version");
     return Candidate{
-        fs::path(prefix).lexically_normal(), Rule::Lutris, file.string(),
+        prefix, Rule::Lutris, file.string(),
         recordedWine(runnerBelow(places.dataHome / "lutris/runners/wine", version, "bin/wine"),
                      variablesOf(mappingOf(mappingOf(*document, "system"), "env")))};
   }
@@ -350,6 +380,29 @@ Environment Environment::ofProcess() {
   return env;
 }
 
+std::optional<std::string> readManagerFile(const fs::path& file) {
+  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::optional<std::string> text;
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kManagerFileLimit) {
+    // Read to the end, but never past the limit: the file may grow while it is read.
+    text.emplace();
+    char chunk[65536];
+    while (text) {
+      const ssize_t got = ::read(fd, chunk, sizeof chunk);
+      if (got == 0) break;
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0 || text->size() + static_cast<std::size_t>(got) > std::size_t{kManagerFileLimit})
+        text.reset();
+      else
+        text->append(chunk, static_cast<std::size_t>(got));
+    }
+  }
+  ::close(fd);
+  return text;
+}
+
 bool Environment::sameVariables(const Environment& other) const {
   return winePrefix == other.winePrefix && wine == other.wine && home == other.home &&
          xdgConfigHome == other.xdgConfigHome && xdgDataHome == other.xdgDataHome &&
@@ -416,10 +469,14 @@ std::string describe(const Choice& choice) {
     rule += ": " + choice.source;
   std::string line = "kestrun: prefix " + choice.prefix.string() + " (" + rule + "), ";
   const Launch& launch = choice.launch;
-  if (launch.runner.empty()) return line + "no Wine found (" + launch.from + ")";
-  line += (launch.proton ? "proton " : "wine ") + launch.runner.string() + " (" + launch.from + ")";
-  if (!launch.runtime.empty()) line += ", runtime " + launch.runtime.string();
-  return line;
+  if (launch.runner.empty()) {
+    line += "no Wine found (" + launch.from + ")";
+  } else {
+    line +=
+        (launch.proton ? "proton " : "wine ") + launch.runner.string() + " (" + launch.from + ")";
+    if (!launch.runtime.empty()) line += ", runtime " + launch.runtime.string();
+  }
+  return escapedForTerminal(line);
 }
 
 std::shared_ptr<const Choice> inForce() {

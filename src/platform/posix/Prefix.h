@@ -14,6 +14,9 @@
 //     playonlinux  each folder of ~/.PlayOnLinux/wineprefix, in byte order
 //   and ~/.wine when none does. XDG_CONFIG_HOME and XDG_DATA_HOME default to ~/.config and
 //   ~/.local/share (also when relative, as the XDG rules say); HOME to the user's home folder.
+//   No path is tidied by text (a ".." after a link leads on from the link's target), so the
+//   prefix tested, shown and handed to the game is one folder. Managers' files are read only
+//   through readManagerFile.
 //
 // A prefix holds the game when its system.reg has the key Software\Hasbro Interactive\Gunship!
 // or Software\Wow6432Node\Hasbro Interactive\Gunship! (or a key below either), names compared
@@ -35,6 +38,7 @@
 // the game's own files could occupy) and find the first executable regular file.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -99,8 +103,18 @@ Choice choose(const Environment& env);
 // Whether prefix holds the game.
 bool holdsGame(const std::filesystem::path& prefix);
 
+// The bytes of a game manager's file (a Lutris game file, a bottle.yml, a playonlinux.cfg, and
+// every later manager's records), or nullopt when it is not a regular file of at most
+// kManagerFileLimit bytes or cannot be read. The file is opened without blocking and checked on
+// the open descriptor, so a pipe or device named like a record never hangs the search, and no
+// more than the limit is ever read (a file that grows past it while read is refused as well).
+inline constexpr std::int64_t kManagerFileLimit = std::int64_t{1} << 20;
+std::optional<std::string> readManagerFile(const std::filesystem::path& file);
+
 // The one line that tells a choice, without its line end, e.g.
 //   kestrun: prefix /home/ann/.var/.../bottles/Gunship (bottles: Gunship), wine /.../bin/wine (...)
+// Control characters, '\' and bytes that are not UTF-8 in it are escaped (\n, \r, \t, \\, \xhh),
+// so a name with a line break or a terminal escape sequence cannot make it two lines or more.
 std::string describe(const Choice& choice);
 
 // The choice in force for this process: made on first use, told on standard error, and kept

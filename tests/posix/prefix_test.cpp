@@ -30,7 +30,12 @@ std::string spelled(const std::string& path) {
       {"ld/", ".local/share/lutris/"},
       {"b/", ".local/share/bottles/"},
       {"fb/", ".var/app/com.usebottles.bottles/data/bottles/"},
-      {"pol/", ".PlayOnLinux/"}};
+      {"pol/", ".PlayOnLinux/"},
+      {"h/", ".config/heroic/"},
+      {"fh/", ".var/app/com.heroicgameslauncher.hgl/config/heroic/"},
+      {"st/", ".local/share/Steam/"},
+      {"cd/", ".local/share/Steam/steamapps/compatdata/"},
+      {"fst/", ".var/app/com.valvesoftware.Steam/data/Steam/"}};
   for (const auto& [abbreviation, full] : short_)
     if (path.starts_with(abbreviation)) return full + path.substr(abbreviation.size());
   return path;
@@ -39,7 +44,9 @@ std::string spelled(const std::string& path) {
 // A fake home made of entries: "+P" a prefix P that holds the game (in drive_c), "*F" an
 // executable file F, "F=T" a file F holding T, "D/" an empty folder. Paths may begin with "lc/"
 // (~/.config/lutris/games/), "ld/" (~/.local/share/lutris/), "b/" (~/.local/share/bottles/),
-// "fb/" (Flatpak's bottles data) or "pol/" (~/.PlayOnLinux/); "|F" a named pipe F; "L->T" a
+// "fb/" (Flatpak's bottles data), "pol/" (~/.PlayOnLinux/), "h/" (~/.config/heroic/), "fh/"
+// (Flatpak's heroic), "st/" (~/.local/share/Steam/), "cd/" (its steamapps/compatdata/) or "fst/"
+// (Flatpak's .../data/Steam/); "|F" a named pipe F; "L->T" a
 // symbolic link L to ~/T. Every home has ~/bin/wine and ~/start/, the folder the program
 // started in.
 void build(const fs::path& home, std::vector<std::string> entries) {
@@ -155,6 +162,99 @@ TEST(Prefix, TheFirstPrefixThatHoldsTheGameAndItsOwnWine) {
        "prefix ~/.local/share/bottles/bottles/a\\nkestrun: prefix \\x1b[1m\\xff\\\\"
        "\\xc2\\x9b\xc3\xa9 (bottles: a\\nkestrun: prefix \\x1b[1m\\xff\\\\\\xc2\\x9b"
        "\xc3\xa9), wine ~/bin/wine (PATH)"},
+      {"heroic: native before Flatpak, by file name; damaged JSON and another app's name "
+       "skipped; ~ is the home, pfx inside is the prefix; a Proton runner",
+       {"+hp/a/pfx", "+hp/b", "+hp/c", R"(h/GamesConfig/0.json={"0": {"winePrefix": "~/hp/c")",
+        R"(h/GamesConfig/1.json={"other": {"winePrefix": "~/hp/c"}})",
+        R"(h/GamesConfig/2.json={"2": {"winePrefix": "~/hp/a",
+             "wineVersion": {"bin": "@/tools/GE/proton", "type": "proton"}}})",
+        R"(fh/GamesConfig/1.json={"1": {"winePrefix": "@/hp/b"}})", "*tools/GE/proton"},
+       "prefix ~/hp/a/pfx (heroic: 2), proton ~/tools/GE/proton (heroic's runner)"},
+      {"heroic: Flatpak's; winePrefix and a Wine runner from config.json's defaults",
+       {"+hp/b", R"(fh/GamesConfig/g.json={"g": {}})",
+        R"(fh/config.json={"defaultSettings": {"winePrefix": "@/hp/b",
+             "wineVersion": {"bin": "@/tools/wine-ge/bin/wine", "type": "wine"}}})",
+        "*tools/wine-ge/bin/wine"},
+       "prefix ~/hp/b (heroic: g), wine ~/tools/wine-ge/bin/wine (heroic's runner)"},
+      {"heroic: another runner type is no runner",
+       {"+hp/b", "*tools/x",
+        R"(h/GamesConfig/g.json={"g": {"winePrefix": "~/hp/b",
+             "wineVersion": {"bin": "@/tools/x", "type": "crossover"}}})"},
+       "prefix ~/hp/b (heroic: g), wine ~/bin/wine (PATH; heroic's runner type \"crossover\" is "
+       "none Kestrun can start)"},
+      {"heroic: a bin that climbs is no runner",
+       {"+hp/b", "*tools/x",
+        R"(h/GamesConfig/g.json={"g": {"winePrefix": "~/hp/b",
+             "wineVersion": {"bin": "@/tools/../tools/x", "type": "wine"}}})"},
+       "prefix ~/hp/b (heroic: g), wine ~/bin/wine (PATH; heroic's runner ~/tools/../tools/x is "
+       "missing, not executable or not an absolute path without ..)"},
+      {"playonlinux before heroic before steam",
+       {"+hp/b", R"(h/GamesConfig/g.json={"g": {"winePrefix": "~/hp/b"}})", "+cd/3391826345/pfx"},
+       "prefix ~/hp/b (heroic: g), wine ~/bin/wine (PATH; heroic names no runner for the game)"},
+      {"steam: only games added by hand, in numeric order, each with a pfx; the tool named by "
+       "config_info",
+       {"+cd/228980/pfx", "+cd/2147483647/pfx", "+cd/4294967296/pfx", "+cd/03391826345/pfx",
+        "cd/3000000000/drive_c/Gunship!/", "+cd/3391826346/pfx", "+cd/3391826345/pfx",
+        "cd/3391826345/config_info=9.0-203\n@/.local/share/Steam/steamapps/common/Proton "
+        "9.0/files/share/fonts/\n"
+        "@/x/files/lib/\n",
+        "*st/steamapps/common/Proton 9.0/proton"},
+       "prefix ~/.local/share/Steam/steamapps/compatdata/3391826345/pfx (steam: 3391826345), "
+       "proton ~/.local/share/Steam/steamapps/common/Proton 9.0/proton (the tool the prefix last "
+       "ran with)"},
+      {"steam: ~/.steam/root once; its libraries after it, a missing one passed over; the tool "
+       "config.vdf maps to; the runtime it requires",
+       {".steam/root->.local/share/Steam", "+Lib/steamapps/compatdata/3391826345/pfx",
+        "st/steamapps/libraryfolders.vdf=\"libraryfolders\"\n{\n\t\"0\" { \"path\" "
+        "\"@/.local/share/Steam\" }\n\t\"1\" { \"path\" \"@/nowhere\" }\n\t\"2\"\n\t{\n\t\t"
+        "\"path\"\t\t\"@/Lib\"\n\t\t\"apps\" { \"1\" \"2\" }\n\t}\n}\n",
+        "st/config/config.vdf=InstallConfigStore { Software { Valve { Steam { "
+        "CompatToolMapping { 0 { name proton_9 } 3391826345 { name GE-Proton9-20 } } } } } }",
+        "st/compatibilitytools.d/GE/compatibilitytool.vdf=\"compatibilitytools\" { "
+        "\"compat_tools\" { \"GE-Proton9-20\" { \"install_path\" \".\" } } }",
+        "*st/compatibilitytools.d/GE/proton",
+        "st/compatibilitytools.d/GE/toolmanifest.vdf=manifest { require_tool_appid 1628350 }",
+        "*Lib/steamapps/common/SteamLinuxRuntime_sniper/_v2-entry-point"},
+       "prefix ~/Lib/steamapps/compatdata/3391826345/pfx (steam: 3391826345), proton "
+       "~/.steam/root/compatibilitytools.d/GE/proton (steam's tool for the game), runtime "
+       "~/Lib/steamapps/common/SteamLinuxRuntime_sniper/_v2-entry-point"},
+      {"steam: libraryfolders' old format; a mapped name with a slash is no tool; Soldier",
+       {"+Lib/steamapps/compatdata/3391826345/pfx",
+        "st/steamapps/libraryfolders.vdf=libraryfolders { TimeNextStatsReport 1 1 @/Lib }",
+        "st/config/config.vdf=InstallConfigStore{Software{Valve{Steam{CompatToolMapping{"
+        "3391826345{name ../GE}}}}}}",
+        "st/compatibilitytools.d/GE/compatibilitytool.vdf=compatibilitytools{compat_tools{"
+        "../GE{install_path .}}}",
+        "*st/compatibilitytools.d/GE/proton",
+        "Lib/steamapps/compatdata/3391826345/config_info=x\r\n@/P/dist/share/fonts/\r\n",
+        "*P/proton", "P/toolmanifest.vdf=manifest{require_tool_appid 1391110}",
+        "*st/steamapps/common/SteamLinuxRuntime_soldier/_v2-entry-point"},
+       "prefix ~/Lib/steamapps/compatdata/3391826345/pfx (steam: 3391826345), proton ~/P/proton "
+       "(the tool the prefix last ran with), runtime "
+       "~/.local/share/Steam/steamapps/common/SteamLinuxRuntime_soldier/_v2-entry-point"},
+      {"steam: Flatpak's; a pipe, a damaged config.vdf, a config_info naming no proton",
+       {"+fst/steamapps/compatdata/3391826345/pfx", "|fst/steamapps/libraryfolders.vdf",
+        "fst/config/config.vdf=InstallConfigStore {",
+        "fst/steamapps/compatdata/3391826345/config_info=x\n@/P/files/share/fonts/\n", "P/proton="},
+       "prefix ~/.var/app/com.valvesoftware.Steam/data/Steam/steamapps/compatdata/3391826345/pfx "
+       "(steam: 3391826345), wine ~/bin/wine (PATH; steam names no Proton for the game)"},
+      {"WINEPREFIX: a steam compatdata names it; its Proton starts the game",
+       {"cd/3391826345/pfx/", "cd/3391826345/config_info=x\n@/P/files/share/fonts/\n", "*P/proton"},
+       "prefix ~/.local/share/Steam/steamapps/compatdata/3391826345/pfx (WINEPREFIX; steam: "
+       "3391826345), proton ~/P/proton (the tool the prefix last ran with)",
+       {.winePrefix = "@/.local/share/Steam/steamapps/compatdata/3391826345/pfx"}},
+      {"WINEPREFIX: a lutris game file names it through a link; its runner",
+       {"real/gs/", "link->real", "*ld/runners/wine/lutris-8/bin/wine",
+        "lc/a.yml=game: {prefix: ~/real/gs}\nwine: {version: lutris-8}"},
+       "prefix ~/link/gs (WINEPREFIX; lutris: ~/.config/lutris/games/a.yml), "
+       "wine ~/.local/share/lutris/runners/wine/lutris-8/bin/wine (the prefix's runner)",
+       {.winePrefix = "@/link/gs"}},
+      {"WINEPREFIX: WINE wins over the runner of the heroic game that names it",
+       {"hp/b/", "*tools/x",
+        R"(h/GamesConfig/g.json={"g": {"winePrefix": "~/hp/b",
+             "wineVersion": {"bin": "@/tools/x", "type": "wine"}}})"},
+       "prefix ~/hp/b (WINEPREFIX; heroic: g), wine ~/bin/wine (WINE)",
+       {.winePrefix = "@/hp/b", .wine = "wine"}},
       {"WINE: a path, over the runner; relative from the start folder",
        {"+b/bottles/a", "b/bottles/a/bottle.yml=Runner: soda", "*b/runners/soda/bin/wine",
         "*start/tools/wine"},

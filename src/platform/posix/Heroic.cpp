@@ -59,12 +59,17 @@ Launch launchOf(const json* wineVersion, const fs::path& winePrefix, const fs::p
   Launch launch;
   const std::string type = stringOf(member(wineVersion, "type"));
   const fs::path bin = stringOf(member(wineVersion, "bin"));
+  if (!wineVersion) {
+    launch.from = "heroic names no runner for the game";
+    return launch;
+  }
   if (type != "wine" && type != "proton") {
     launch.from = "heroic's runner type \"" + type + "\" is none Kestrun can start";
     return launch;
   }
   if (!bin.is_absolute() || climbs(bin) || !isExecutableFile(bin)) {
-    launch.from = "heroic's runner " + bin.string() + " is missing or not executable";
+    launch.from = "heroic's runner " + bin.string() +
+                  " is missing, not executable or not an absolute path without ..";
     return launch;
   }
   launch.runner = bin;

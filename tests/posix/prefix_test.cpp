@@ -2,7 +2,6 @@
 #include "platform/posix/Prefix.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <functional>
 
@@ -15,65 +14,6 @@ using platform::posix::prefix::choose;
 using platform::posix::prefix::describe;
 using platform::posix::prefix::Environment;
 using platform::posix::prefix::holdsGame;
-
-// "@" in text as the home folder, and the home folder in text as "~".
-std::string withHome(std::string text, const std::string& from, const std::string& to) {
-  for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
-    text.replace(at, from.size(), to);
-  return text;
-}
-
-// The leading abbreviation of an entry's path, spelled out.
-std::string spelled(const std::string& path) {
-  const std::pair<std::string, std::string> short_[] = {
-      {"lc/", ".config/lutris/games/"},
-      {"ld/", ".local/share/lutris/"},
-      {"b/", ".local/share/bottles/"},
-      {"fb/", ".var/app/com.usebottles.bottles/data/bottles/"},
-      {"pol/", ".PlayOnLinux/"},
-      {"h/", ".config/heroic/"},
-      {"fh/", ".var/app/com.heroicgameslauncher.hgl/config/heroic/"},
-      {"st/", ".local/share/Steam/"},
-      {"cd/", ".local/share/Steam/steamapps/compatdata/"},
-      {"fst/", ".var/app/com.valvesoftware.Steam/data/Steam/"}};
-  for (const auto& [abbreviation, full] : short_)
-    if (path.starts_with(abbreviation)) return full + path.substr(abbreviation.size());
-  return path;
-}
-
-// A fake home made of entries: "+P" a prefix P that holds the game (in drive_c), "*F" an
-// executable file F, "F=T" a file F holding T, "D/" an empty folder. Paths may begin with "lc/"
-// (~/.config/lutris/games/), "ld/" (~/.local/share/lutris/), "b/" (~/.local/share/bottles/),
-// "fb/" (Flatpak's bottles data), "pol/" (~/.PlayOnLinux/), "h/" (~/.config/heroic/), "fh/"
-// (Flatpak's heroic), "st/" (~/.local/share/Steam/), "cd/" (its steamapps/compatdata/) or "fst/"
-// (Flatpak's .../data/Steam/); "|F" a named pipe F; "L->T" a
-// symbolic link L to ~/T. Every home has ~/bin/wine and ~/start/, the folder the program
-// started in.
-void build(const fs::path& home, std::vector<std::string> entries) {
-  entries.insert(entries.end(), {"*bin/wine", "start/"});
-  for (const std::string& entry : entries) {
-    if (entry[0] == '|') {
-      const fs::path at = home / spelled(entry.substr(1));
-      fs::create_directories(at.parent_path());
-      ASSERT_EQ(::mkfifo(at.c_str(), 0600), 0);
-      continue;
-    }
-    if (const std::size_t arrow = entry.find("->"); arrow != std::string::npos) {
-      fs::create_directories((home / entry.substr(0, arrow)).parent_path());
-      fs::create_directory_symlink(home / entry.substr(arrow + 2), home / entry.substr(0, arrow));
-      continue;
-    }
-    const std::size_t equals = entry.find('=');
-    const std::string path = spelled(entry.substr(entry[0] == '+' || entry[0] == '*', equals));
-    const fs::path at = home / path;
-    fs::create_directories(entry[0] == '+' ? at / "drive_c/Gunship!" : at.parent_path());
-    if (entry[0] == '*' || equals != std::string::npos)
-      writeFile(at, equals != std::string::npos
-                        ? withHome(entry.substr(equals + 1), "@", home.string())
-                        : "#!/bin/sh\n");
-    if (entry[0] == '*') fs::permissions(at, fs::perms::owner_all);
-  }
-}
 
 TEST(Prefix, TheFirstPrefixThatHoldsTheGameAndItsOwnWine) {
   // The variables beside HOME=~ and PATH=~/bin; nullptr: unset.
@@ -278,7 +218,7 @@ TEST(Prefix, TheFirstPrefixThatHoldsTheGameAndItsOwnWine) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir home;
-    build(home.path(), c.home);
+    buildHome(home.path(), c.home);
     const auto variable = [&](const char* value) {
       return value ? std::optional(withHome(value, "@", home.path().string())) : std::nullopt;
     };
@@ -304,7 +244,7 @@ TEST(Prefix, HoldsTheGameByItsRegistryKeyOrItsFolderInDriveC) {
   const std::string v2 = "WINE REGISTRY Version 2";
   const struct {
     const char* name;
-    std::vector<std::string> prefix;  // as build() takes a home
+    std::vector<std::string> prefix;  // as buildHome() takes a home
     bool holds;
   } cases[] = {
       {"key", {hive(v2, "[Software\\\\Hasbro Interactive\\\\Gunship!] 17\n")}, true},
@@ -334,7 +274,7 @@ TEST(Prefix, HoldsTheGameByItsRegistryKeyOrItsFolderInDriveC) {
     SCOPED_TRACE(c.name);
     TempDir prefix;
     fs::create_directory(prefix.path() / "drive_c");
-    build(prefix.path(), c.prefix);
+    buildHome(prefix.path(), c.prefix);
     EXPECT_EQ(holdsGame(prefix.path()), c.holds);
   }
 }

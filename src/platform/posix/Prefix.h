@@ -1,9 +1,9 @@
-// The Wine prefix the program works in, and the Wine that starts the game there: found the way
-// Wine and the game managers players use keep them.
+// The Wine prefix the program works in, and the runner that starts the game there: found the
+// way Wine and the game managers players use keep them.
 //
 // The prefix:
 //   WINEPREFIX, when set and not empty: made absolute against the folder the program started
-//   in; nothing is searched. Otherwise the first of these that holds the game:
+//   in; nothing is searched for the game. Otherwise the first of these that holds the game:
 //     ~/.wine
 //     lutris       each game file *.yml of $XDG_CONFIG_HOME/lutris/games and
 //                  $XDG_DATA_HOME/lutris/games, all in byte order of file name (a name in both
@@ -12,30 +12,42 @@
 //     bottles      each folder of $XDG_DATA_HOME/bottles/bottles, then of
 //                  ~/.var/app/com.usebottles.bottles/data/bottles/bottles, in byte order
 //     playonlinux  each folder of ~/.PlayOnLinux/wineprefix, in byte order
+//     heroic       each game of $XDG_CONFIG_HOME/heroic/GamesConfig, then of Flatpak's
+//     steam        each compatdata prefix of a game added to Steam by hand, in every library of
+//                  every Steam folder (GameManagers.h has both in full)
 //   and ~/.wine when none does. XDG_CONFIG_HOME and XDG_DATA_HOME default to ~/.config and
 //   ~/.local/share (also when relative, as the XDG rules say); HOME to the user's home folder.
 //   No path is tidied by text (a ".." after a link leads on from the link's target), so the
 //   prefix tested, shown and handed to the game is one folder. Managers' files are read only
-//   through readManagerFile.
+//   through readManagerFile; one that cannot be read or parsed is passed over.
 //
 // A prefix holds the game when its system.reg has the key Software\Hasbro Interactive\Gunship!
 // or Software\Wow6432Node\Hasbro Interactive\Gunship! (or a key below either), names compared
 // as Wine compares them, or when its drive_c has an entry named Gunship! in any letter case.
 // Only the hive's key lines are looked at, never its whole tree.
 //
-// The Wine:
+// The runner:
 //   WINE, when set and not empty: a path (made absolute like WINEPREFIX) or a name looked up in
-//   PATH. Nothing else is tried when it names nothing runnable.
-//   Otherwise the runner the manager recorded for the prefix, when that file is executable:
+//   PATH, run as Wine. Nothing else is tried when it names nothing runnable.
+//   Otherwise the runner of the manager whose record names the prefix (the one the search found;
+//   with WINEPREFIX set, the first manager above whose record names that very folder, compared
+//   as the system does, through links), when that file is executable:
 //     lutris       wine: version: V      $XDG_DATA_HOME/lutris/runners/wine/V/bin/wine
 //     bottles      bottle.yml Runner: R  <bottles data>/runners/R/bin/wine, where <bottles data>
 //                                        is the folder that holds the bottles folder
 //     playonlinux  playonlinux.cfg VERSION=V and ARCH=A (x86 or amd64)
 //                                        ~/.PlayOnLinux/wine/linux-A/V/bin/wine
+//     heroic       the game's wineVersion: its Wine, or its Proton
+//     steam        the game's Proton, maybe inside the Steam Linux Runtime
 //   A recorded name that is not one plain folder name (empty, ".", "..", with a slash) is no
-//   runner. Otherwise wine from PATH.
+//   runner. Otherwise wine from PATH, and the start line says why.
 // PATH lookups take only its absolute entries (an empty or relative entry would name a folder
 // the game's own files could occupy) and find the first executable regular file.
+//
+// The game's environment: the program's own, under the variables the manager sets for the game
+// (Lutris system: env:, Bottles Environment_Variables:, Heroic enviromentOptions), under those
+// the start needs (Proton's STEAM_COMPAT_DATA_PATH and STEAM_COMPAT_CLIENT_INSTALL_PATH), under
+// WINEPREFIX naming the prefix. A variable the manager names with "=" or none is left out.
 #pragma once
 
 #include <cstdint>
@@ -111,8 +123,11 @@ bool holdsGame(const std::filesystem::path& prefix);
 inline constexpr std::int64_t kManagerFileLimit = std::int64_t{1} << 20;
 std::optional<std::string> readManagerFile(const std::filesystem::path& file);
 
-// The one line that tells a choice, without its line end, e.g.
+// The one line that tells a choice, without its line end: the prefix, the rule that chose it
+// (with WINEPREFIX, also the manager that names it), and the runner with where it came from:
 //   kestrun: prefix /home/ann/.var/.../bottles/Gunship (bottles: Gunship), wine /.../bin/wine (...)
+//   kestrun: prefix /.../compatdata/3391826345/pfx (WINEPREFIX; steam: 3391826345), proton
+//     /.../GE-Proton9-20/proton (steam's tool for the game), runtime /.../_v2-entry-point
 // Control characters, '\' and bytes that are not UTF-8 in it are escaped (\n, \r, \t, \\, \xhh),
 // so a name with a line break or a terminal escape sequence cannot make it two lines or more.
 std::string describe(const Choice& choice);

@@ -378,6 +378,7 @@ Choice choose(const Environment& env) {
   std::optional<Candidate> found;
   if (isSet(env.winePrefix))
     found = Candidate{absoluteFrom(env.startFolder, *env.winePrefix), Rule::WinePrefix, {}, {}};
+  // Otherwise each place in order, until one holds the game.
   for (const Search search : kSearches)
     if (!found) found = search(places);
 

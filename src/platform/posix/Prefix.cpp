@@ -437,6 +437,7 @@ Choice choose(const Environment& env) {
       found->launch = std::move(manager->launch);
     }
   }
+  // Otherwise each place in order, until one holds the game.
   const Accepts holdsTheGame = [](const fs::path& prefix) { return holdsGame(prefix); };
   for (const Search search : kSearches)
     if (!found) found = search(places, holdsTheGame);

@@ -35,6 +35,7 @@
 //   manifest > require_tool_appid 1628350 (sniper) or 1391110 (soldier) and some library has
 //   steamapps/common/SteamLinuxRuntime_<name>/_v2-entry-point executable, through it:
 //   `<entry-point> --verb=waitforexitandrun -- <tool>/proton waitforexitandrun <exe>`.
+//   No tool: no runner (the search falls back to wine from PATH and says so).
 #pragma once
 
 #include <filesystem>
@@ -61,6 +62,8 @@ std::optional<ManagerPrefix> heroic(const std::filesystem::path& home,
                                     const Accepts& accepts);
 
 std::optional<ManagerPrefix> steam(const std::filesystem::path& home, const Accepts& accepts);
+
+// ---- Helpers every place of the search shares (ManagerFiles.cpp) ----
 
 // Whether path names an executable regular file (through links).
 bool isExecutableFile(const std::filesystem::path& path);

@@ -1,3 +1,4 @@
+// The helpers every place of the prefix search shares (GameManagers.h).
 #include <sys/stat.h>
 #include <unistd.h>
 

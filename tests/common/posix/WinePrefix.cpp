@@ -101,7 +101,8 @@ StandInWine::StandInWine(const fs::path& program)
             "#!/bin/sh\nf='" + bin_.path().string() +
                 "'/start.$$\n{ echo \"$0\"; pwd -P; echo \"$WINEPREFIX\"; for a in \"$@\"; "
                 "do echo \"$a\"; done; echo '" +
-                kEnvironmentMark + "'; /usr/bin/env; } > \"$f.tmp\" && /bin/mv \"$f.tmp\" \"$f\"\n");
+                kEnvironmentMark +
+                "'; /usr/bin/env; } > \"$f.tmp\" && /bin/mv \"$f.tmp\" \"$f\"\n");
   fs::permissions(program_, fs::perms::owner_all);
 }
 

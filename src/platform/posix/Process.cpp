@@ -112,8 +112,8 @@ std::int32_t startProgram(const std::string& path, int /*windowStyle: Wine shows
   // A folder is there but cannot be run: a start that did not happen, as on Windows.
   if (S_ISDIR(info.st_mode)) return 0;
 
-  // The Wine was found when the prefix was chosen, as an absolute path: nothing is looked up
-  // here, in the game's folder.
+  // The runner (a Wine, or a Proton and the runtime it runs in) was found when the prefix was
+  // chosen, as absolute paths: nothing is looked up here, in the game's folder.
   const std::shared_ptr<const posix::prefix::Choice> choice = posix::prefix::inForce();
   if (choice->launch.runner.empty()) return 0;
   std::vector<std::string> line = posix::prefix::commandLine(choice->launch, host);

@@ -88,17 +88,19 @@ std::optional<ManagerPrefix> heroic(const fs::path& home, const fs::path& config
                                     const Accepts& accepts) {
   for (const fs::path& folder :
        {configHome / "heroic", home / ".var/app/com.heroicgameslauncher.hgl/config/heroic"}) {
-    std::optional<std::optional<json>> config;  // read when a game first needs a default
-    for (const fs::path& file : sortedEntries(folder / "GamesConfig", false, ".json")) {
+    const std::vector<fs::path> files = sortedEntries(folder / "GamesConfig", false, ".json");
+    if (files.empty()) continue;
+    const std::optional<json> config = readObject(folder / "config.json");
+    const json* defaults = member(config ? &*config : nullptr, "defaultSettings");
+    for (const fs::path& file : files) {
       const std::optional<json> document = readObject(file);
       const std::string app = file.stem().string();
       const json* game = member(document ? &*document : nullptr, app.c_str());
       if (!game || !game->is_object()) continue;
       // A setting the game's file leaves out is config.json's default.
-      const auto setting = [&](const char* key) -> const json* {
-        if (const json* value = member(game, key)) return value;
-        if (!config) config = readObject(folder / "config.json");
-        return member(member(*config ? &**config : nullptr, "defaultSettings"), key);
+      const auto setting = [&](const char* key) {
+        const json* value = member(game, key);
+        return value ? value : member(defaults, key);
       };
       const fs::path winePrefix = recordedPath(stringOf(setting("winePrefix")), home);
       if (winePrefix.empty()) continue;

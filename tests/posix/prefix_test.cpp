@@ -2,7 +2,6 @@
 #include "platform/posix/Prefix.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <functional>
 
@@ -15,50 +14,6 @@ using platform::posix::prefix::choose;
 using platform::posix::prefix::describe;
 using platform::posix::prefix::Environment;
 using platform::posix::prefix::holdsGame;
-
-// "@" in text as the home folder, and the home folder in text as "~".
-std::string withHome(std::string text, const std::string& from, const std::string& to) {
-  for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
-    text.replace(at, from.size(), to);
-  return text;
-}
-
-// The leading abbreviation of an entry's path, spelled out.
-std::string spelled(const std::string& path) {
-  const std::pair<std::string, std::string> short_[] = {
-      {"lc/", ".config/lutris/games/"},
-      {"ld/", ".local/share/lutris/"},
-      {"b/", ".local/share/bottles/"},
-      {"fb/", ".var/app/com.usebottles.bottles/data/bottles/"},
-      {"pol/", ".PlayOnLinux/"}};
-  for (const auto& [abbreviation, full] : short_)
-    if (path.starts_with(abbreviation)) return full + path.substr(abbreviation.size());
-  return path;
-}
-
-// A fake home made of entries: "+P" a prefix P that holds the game (in drive_c), "*F" an
-// executable file F, "F=T" a file F holding T, "D/" an empty folder. Paths may begin with "lc/"
-// (~/.config/lutris/games/), "ld/" (~/.local/share/lutris/), "b/" (~/.local/share/bottles/),
-// "fb/" (Flatpak's bottles data) or "pol/" (~/.PlayOnLinux/); "|F" a named pipe F. Every home
-// has ~/bin/wine and ~/start/, the folder the program started in.
-void build(const fs::path& home, std::vector<std::string> entries) {
-  entries.insert(entries.end(), {"*bin/wine", "start/"});
-  for (const std::string& entry : entries) {
-    if (entry[0] == '|') {
-      ASSERT_EQ(::mkfifo((home / entry.substr(1)).c_str(), 0600), 0);
-      continue;
-    }
-    const std::size_t equals = entry.find('=');
-    const std::string path = spelled(entry.substr(entry[0] == '+' || entry[0] == '*', equals));
-    const fs::path at = home / path;
-    fs::create_directories(entry[0] == '+' ? at / "drive_c/Gunship!" : at.parent_path());
-    if (entry[0] == '*' || equals != std::string::npos)
-      writeFile(at, equals != std::string::npos
-                        ? withHome(entry.substr(equals + 1), "@", home.string())
-                        : "#!/bin/sh\n");
-    if (entry[0] == '*') fs::permissions(at, fs::perms::owner_all);
-  }
-}
 
 TEST(Prefix, TheFirstPrefixThatHoldsTheGameAndItsOwnWine) {
   // The variables beside HOME=~ and PATH=~/bin; nullptr: unset.
@@ -130,10 +85,116 @@ TEST(Prefix, TheFirstPrefixThatHoldsTheGameAndItsOwnWine) {
        {"+Games/b", "lc/0.yml=game: {prefix: ~/Games/b}"},
        "prefix ~/Games/b (lutris: ~/.config/lutris/games/0.yml), wine ~/bin/wine (PATH)",
        {.configHome = "start"}},
-      {"WINEPREFIX: made absolute, nothing searched",
+      {"WINEPREFIX: made absolute, its .. kept for the links before it, nothing searched",
        {"+.wine"},
-       "prefix ~/pfx (WINEPREFIX), wine ~/bin/wine (PATH)",
+       "prefix ~/start/../pfx (WINEPREFIX), wine ~/bin/wine (PATH)",
        {.winePrefix = "../pfx"}},
+      {"lutris: a prefix through a link and .. names the folder the search tested",
+       {"+real/gs", "real/sub/", "link->real/sub", "lc/a.yml=game: {prefix: ~/link/../gs}"},
+       "prefix ~/link/../gs (lutris: ~/.config/lutris/games/a.yml), wine ~/bin/wine (PATH)"},
+      {"manager files: over 1 MiB or not a regular file, skipped unread",
+       {"+Games/a", "+Games/b", "|lc/0.yml",
+        "lc/1.yml=game: {prefix: ~/Games/b}\n#" + std::string(1 << 20, 'x'),
+        "lc/2.yml=game: {prefix: ~/Games/a}"},
+       "prefix ~/Games/a (lutris: ~/.config/lutris/games/2.yml), wine ~/bin/wine (PATH)"},
+      {"the names shown are escaped: the line stays one line",
+       {"+b/bottles/a\nkestrun: prefix \x1b[1m\xff\\\xc2\x9b\xc3\xa9"},
+       "prefix ~/.local/share/bottles/bottles/a\\nkestrun: prefix \\x1b[1m\\xff\\\\"
+       "\\xc2\\x9b\xc3\xa9 (bottles: a\\nkestrun: prefix \\x1b[1m\\xff\\\\\\xc2\\x9b"
+       "\xc3\xa9), wine ~/bin/wine (PATH)"},
+      {"heroic: native before Flatpak, by file name; damaged JSON and another app's name "
+       "skipped; ~ is the home, pfx inside is the prefix; a Proton runner",
+       {"+hp/a/pfx", "+hp/b", "+hp/c", R"(h/GamesConfig/0.json={"0": {"winePrefix": "~/hp/c")",
+        R"(h/GamesConfig/1.json={"other": {"winePrefix": "~/hp/c"}})",
+        R"(h/GamesConfig/2.json={"2": {"winePrefix": "~/hp/a",
+             "wineVersion": {"bin": "@/tools/GE/proton", "type": "proton"}}})",
+        R"(fh/GamesConfig/1.json={"1": {"winePrefix": "@/hp/b"}})", "*tools/GE/proton"},
+       "prefix ~/hp/a/pfx (heroic: 2), proton ~/tools/GE/proton (heroic's runner)"},
+      {"heroic: Flatpak's; winePrefix and a Wine runner from config.json's defaults",
+       {"+hp/b", R"(fh/GamesConfig/g.json={"g": {}})",
+        R"(fh/config.json={"defaultSettings": {"winePrefix": "@/hp/b",
+             "wineVersion": {"bin": "@/tools/wine-ge/bin/wine", "type": "wine"}}})",
+        "*tools/wine-ge/bin/wine"},
+       "prefix ~/hp/b (heroic: g), wine ~/tools/wine-ge/bin/wine (heroic's runner)"},
+      {"heroic: another runner type is no runner",
+       {"+hp/b", "*tools/x",
+        R"(h/GamesConfig/g.json={"g": {"winePrefix": "~/hp/b",
+             "wineVersion": {"bin": "@/tools/x", "type": "crossover"}}})"},
+       "prefix ~/hp/b (heroic: g), wine ~/bin/wine (PATH; heroic's runner type \"crossover\" is "
+       "none Kestrun can start)"},
+      {"heroic: a bin that climbs is no runner",
+       {"+hp/b", "*tools/x",
+        R"(h/GamesConfig/g.json={"g": {"winePrefix": "~/hp/b",
+             "wineVersion": {"bin": "@/tools/../tools/x", "type": "wine"}}})"},
+       "prefix ~/hp/b (heroic: g), wine ~/bin/wine (PATH; heroic's runner ~/tools/../tools/x is "
+       "missing, not executable or not an absolute path without ..)"},
+      {"playonlinux before heroic before steam",
+       {"+hp/b", R"(h/GamesConfig/g.json={"g": {"winePrefix": "~/hp/b"}})", "+cd/3391826345/pfx"},
+       "prefix ~/hp/b (heroic: g), wine ~/bin/wine (PATH; heroic names no runner for the game)"},
+      {"steam: only games added by hand, in numeric order, each with a pfx; the tool named by "
+       "config_info",
+       {"+cd/228980/pfx", "+cd/2147483647/pfx", "+cd/4294967296/pfx", "+cd/03391826345/pfx",
+        "cd/3000000000/drive_c/Gunship!/", "+cd/3391826346/pfx", "+cd/3391826345/pfx",
+        "cd/3391826345/config_info=9.0-203\n@/.local/share/Steam/steamapps/common/Proton "
+        "9.0/files/share/fonts/\n"
+        "@/x/files/lib/\n",
+        "*st/steamapps/common/Proton 9.0/proton"},
+       "prefix ~/.local/share/Steam/steamapps/compatdata/3391826345/pfx (steam: 3391826345), "
+       "proton ~/.local/share/Steam/steamapps/common/Proton 9.0/proton (the tool the prefix last "
+       "ran with)"},
+      {"steam: ~/.steam/root once; its libraries after it, a missing one passed over; the tool "
+       "config.vdf maps to; the runtime it requires",
+       {".steam/root->.local/share/Steam", "+Lib/steamapps/compatdata/3391826345/pfx",
+        "st/steamapps/libraryfolders.vdf=\"libraryfolders\"\n{\n\t\"0\" { \"path\" "
+        "\"@/.local/share/Steam\" }\n\t\"1\" { \"path\" \"@/nowhere\" }\n\t\"2\"\n\t{\n\t\t"
+        "\"path\"\t\t\"@/Lib\"\n\t\t\"apps\" { \"1\" \"2\" }\n\t}\n}\n",
+        "st/config/config.vdf=InstallConfigStore { Software { Valve { Steam { "
+        "CompatToolMapping { 0 { name proton_9 } 3391826345 { name GE-Proton9-20 } } } } } }",
+        "st/compatibilitytools.d/GE/compatibilitytool.vdf=\"compatibilitytools\" { "
+        "\"compat_tools\" { \"GE-Proton9-20\" { \"install_path\" \".\" } } }",
+        "*st/compatibilitytools.d/GE/proton",
+        "st/compatibilitytools.d/GE/toolmanifest.vdf=manifest { require_tool_appid 1628350 }",
+        "*Lib/steamapps/common/SteamLinuxRuntime_sniper/_v2-entry-point"},
+       "prefix ~/Lib/steamapps/compatdata/3391826345/pfx (steam: 3391826345), proton "
+       "~/.steam/root/compatibilitytools.d/GE/proton (steam's tool for the game), runtime "
+       "~/Lib/steamapps/common/SteamLinuxRuntime_sniper/_v2-entry-point"},
+      {"steam: libraryfolders' old format; a mapped name with a slash is no tool; Soldier",
+       {"+Lib/steamapps/compatdata/3391826345/pfx",
+        "st/steamapps/libraryfolders.vdf=libraryfolders { TimeNextStatsReport 1 1 @/Lib }",
+        "st/config/config.vdf=InstallConfigStore{Software{Valve{Steam{CompatToolMapping{"
+        "3391826345{name ../GE}}}}}}",
+        "st/compatibilitytools.d/GE/compatibilitytool.vdf=compatibilitytools{compat_tools{"
+        "../GE{install_path .}}}",
+        "*st/compatibilitytools.d/GE/proton",
+        "Lib/steamapps/compatdata/3391826345/config_info=x\r\n@/P/dist/share/fonts/\r\n",
+        "*P/proton", "P/toolmanifest.vdf=manifest{require_tool_appid 1391110}",
+        "*st/steamapps/common/SteamLinuxRuntime_soldier/_v2-entry-point"},
+       "prefix ~/Lib/steamapps/compatdata/3391826345/pfx (steam: 3391826345), proton ~/P/proton "
+       "(the tool the prefix last ran with), runtime "
+       "~/.local/share/Steam/steamapps/common/SteamLinuxRuntime_soldier/_v2-entry-point"},
+      {"steam: Flatpak's; a pipe, a damaged config.vdf, a config_info naming no proton",
+       {"+fst/steamapps/compatdata/3391826345/pfx", "|fst/steamapps/libraryfolders.vdf",
+        "fst/config/config.vdf=InstallConfigStore {",
+        "fst/steamapps/compatdata/3391826345/config_info=x\n@/P/files/share/fonts/\n", "P/proton="},
+       "prefix ~/.var/app/com.valvesoftware.Steam/data/Steam/steamapps/compatdata/3391826345/pfx "
+       "(steam: 3391826345), wine ~/bin/wine (PATH; steam names no Proton for the game)"},
+      {"WINEPREFIX: a steam compatdata names it; its Proton starts the game",
+       {"cd/3391826345/pfx/", "cd/3391826345/config_info=x\n@/P/files/share/fonts/\n", "*P/proton"},
+       "prefix ~/.local/share/Steam/steamapps/compatdata/3391826345/pfx (WINEPREFIX; steam: "
+       "3391826345), proton ~/P/proton (the tool the prefix last ran with)",
+       {.winePrefix = "@/.local/share/Steam/steamapps/compatdata/3391826345/pfx"}},
+      {"WINEPREFIX: a lutris game file names it through a link; its runner",
+       {"real/gs/", "link->real", "*ld/runners/wine/lutris-8/bin/wine",
+        "lc/a.yml=game: {prefix: ~/real/gs}\nwine: {version: lutris-8}"},
+       "prefix ~/link/gs (WINEPREFIX; lutris: ~/.config/lutris/games/a.yml), "
+       "wine ~/.local/share/lutris/runners/wine/lutris-8/bin/wine (the prefix's runner)",
+       {.winePrefix = "@/link/gs"}},
+      {"WINEPREFIX: WINE wins over the runner of the heroic game that names it",
+       {"hp/b/", "*tools/x",
+        R"(h/GamesConfig/g.json={"g": {"winePrefix": "~/hp/b",
+             "wineVersion": {"bin": "@/tools/x", "type": "wine"}}})"},
+       "prefix ~/hp/b (WINEPREFIX; heroic: g), wine ~/bin/wine (WINE)",
+       {.winePrefix = "@/hp/b", .wine = "wine"}},
       {"WINE: a path, over the runner; relative from the start folder",
        {"+b/bottles/a", "b/bottles/a/bottle.yml=Runner: soda", "*b/runners/soda/bin/wine",
         "*start/tools/wine"},
@@ -157,7 +218,7 @@ TEST(Prefix, TheFirstPrefixThatHoldsTheGameAndItsOwnWine) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir home;
-    build(home.path(), c.home);
+    buildHome(home.path(), c.home);
     const auto variable = [&](const char* value) {
       return value ? std::optional(withHome(value, "@", home.path().string())) : std::nullopt;
     };
@@ -165,8 +226,13 @@ TEST(Prefix, TheFirstPrefixThatHoldsTheGameAndItsOwnWine) {
                           home.path().string(),        variable(c.vars.configHome),
                           variable(c.vars.dataHome),   variable(c.vars.path),
                           home.path() / "start"};
-    const std::string line = withHome(describe(choose(env)), home.path().string(), "~");
+    const auto choice = choose(env);
+    const std::string line = withHome(describe(choice), home.path().string(), "~");
     EXPECT_EQ(line.substr(line.find("prefix ")), c.line);
+    // The prefix named is the one the search tested.
+    if (choice.holdsGame) {
+      EXPECT_TRUE(holdsGame(choice.prefix));
+    }
   }
 }
 
@@ -178,7 +244,7 @@ TEST(Prefix, HoldsTheGameByItsRegistryKeyOrItsFolderInDriveC) {
   const std::string v2 = "WINE REGISTRY Version 2";
   const struct {
     const char* name;
-    std::vector<std::string> prefix;  // as build() takes a home
+    std::vector<std::string> prefix;  // as buildHome() takes a home
     bool holds;
   } cases[] = {
       {"key", {hive(v2, "[Software\\\\Hasbro Interactive\\\\Gunship!] 17\n")}, true},
@@ -208,7 +274,7 @@ TEST(Prefix, HoldsTheGameByItsRegistryKeyOrItsFolderInDriveC) {
     SCOPED_TRACE(c.name);
     TempDir prefix;
     fs::create_directory(prefix.path() / "drive_c");
-    build(prefix.path(), c.prefix);
+    buildHome(prefix.path(), c.prefix);
     EXPECT_EQ(holdsGame(prefix.path()), c.holds);
   }
 }

@@ -15,7 +15,10 @@ namespace {
 
 using namespace testing_support;
 using ::testing::AllOf;
+using ::testing::Contains;
 using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StartsWith;
 namespace posix = platform::posix;
 using Start = StandInWine::Start;
 
@@ -123,6 +126,108 @@ TEST_F(Process, WineAndPrefixAreTakenAsTheyWereWhereTheProgramStarted) {
   EXPECT_EQ(start(), 0);
   EXPECT_EQ(wine.starts(1).size(), 1u);
   EXPECT_FALSE(fs::exists(ran));
+}
+
+TEST(ProcessManagers, EachManagerStartsTheGameAsItWouldWithTheGamesEnvironment) {
+  const struct {
+    const char* name;
+    std::vector<std::string> home;  // as buildHome takes it; the game is in prefix
+    std::string prefix, runner;     // below the home; runner: where the stand-in sits
+    std::vector<std::string> args;  // "~": the home, "<exe>": the game
+    std::vector<std::string> env;   // "NAME=value" set; "!TEXT": no variable begins so
+    std::optional<std::string> winePrefix = std::nullopt;
+  } cases[] = {
+      {"steam: the mapped tool in the runtime it requires, with Steam's variables",
+       {"+cd/3391826345/pfx",
+        "st/config/config.vdf=InstallConfigStore{Software{Valve{Steam{CompatToolMapping{"
+        "3391826345{name GE}}}}}}",
+        "st/compatibilitytools.d/GE/compatibilitytool.vdf=compatibilitytools{compat_tools{GE{"
+        "install_path .}}}",
+        "*st/compatibilitytools.d/GE/proton",
+        "st/compatibilitytools.d/GE/toolmanifest.vdf=manifest{require_tool_appid 1628350}",
+        "*st/steamapps/common/SteamLinuxRuntime_sniper/_v2-entry-point"},
+       ".local/share/Steam/steamapps/compatdata/3391826345/pfx",
+       ".local/share/Steam/steamapps/common/SteamLinuxRuntime_sniper/_v2-entry-point",
+       {"--verb=waitforexitandrun", "--", "~/.local/share/Steam/compatibilitytools.d/GE/proton",
+        "waitforexitandrun", "<exe>"},
+       {"STEAM_COMPAT_DATA_PATH=~/.local/share/Steam/steamapps/compatdata/3391826345",
+        "STEAM_COMPAT_CLIENT_INSTALL_PATH=~/.local/share/Steam",
+        "WINEPREFIX=~/.local/share/Steam/steamapps/compatdata/3391826345/pfx", "DXVK_HUD=off"}},
+      {"steam: no tool, wine from PATH without Steam's variables",
+       {"+cd/3391826345/pfx"},
+       ".local/share/Steam/steamapps/compatdata/3391826345/pfx",
+       "bin/wine",
+       {"<exe>"},
+       {"WINEPREFIX=~/.local/share/Steam/steamapps/compatdata/3391826345/pfx", "!STEAM_COMPAT"}},
+      {"heroic: Proton with the game's options; WINEPREFIX and Steam's variables stay Kestrun's",
+       {"+hp/a/pfx", "*tools/GE/proton",
+        R"(h/GamesConfig/g.json={"g": {"winePrefix": "~/hp/a",
+             "wineVersion": {"bin": "@/tools/GE/proton", "type": "proton"},
+             "enviromentOptions": [{"key": "DXVK_HUD", "value": "fps"},
+               {"key": "WINEPREFIX", "value": "/x"}, {"key": "STEAM_COMPAT_DATA_PATH", "value": "/x"},
+               {"key": "A=B", "value": "c"}, {"key": "", "value": "d"}]}})"},
+       "hp/a/pfx",
+       "tools/GE/proton",
+       {"waitforexitandrun", "<exe>"},
+       {"DXVK_HUD=fps", "WINEPREFIX=~/hp/a/pfx", "STEAM_COMPAT_DATA_PATH=~/hp/a",
+        "STEAM_COMPAT_CLIENT_INSTALL_PATH=~/.steam/steam", "!A=B", "!="}},
+      {"lutris: its runner with system: env:",
+       {"+Games/a", "*ld/runners/wine/lutris-8/bin/wine",
+        "lc/a.yml=game: {prefix: ~/Games/a}\nwine: {version: lutris-8}\nsystem:\n  env:\n"
+        "    WINEDLLOVERRIDES: ddraw=n,b\n    DXVK_HUD: fps\n"},
+       "Games/a",
+       ".local/share/lutris/runners/wine/lutris-8/bin/wine",
+       {"<exe>"},
+       {"WINEDLLOVERRIDES=ddraw=n,b", "DXVK_HUD=fps", "WINEPREFIX=~/Games/a"}},
+      {"bottles: its runner with Environment_Variables:",
+       {"+b/bottles/G", "*b/runners/soda/bin/wine",
+        "b/bottles/G/bottle.yml=Runner: soda\nEnvironment_Variables:\n  DXVK_HUD: fps\n"},
+       ".local/share/bottles/bottles/G",
+       ".local/share/bottles/runners/soda/bin/wine",
+       {"<exe>"},
+       {"DXVK_HUD=fps", "WINEPREFIX=~/.local/share/bottles/bottles/G"}},
+      {"WINEPREFIX naming a steam compatdata: its Proton with Steam's variables",
+       {"+cd/3391826345/pfx", "cd/3391826345/config_info=x\n@/P/files/share/fonts/\n", "*P/proton"},
+       ".local/share/Steam/steamapps/compatdata/3391826345/pfx",
+       "P/proton",
+       {"waitforexitandrun", "<exe>"},
+       {"STEAM_COMPAT_DATA_PATH=~/.local/share/Steam/steamapps/compatdata/3391826345",
+        "WINEPREFIX=~/.local/share/Steam/steamapps/compatdata/3391826345/pfx"},
+       "~/.local/share/Steam/steamapps/compatdata/3391826345/pfx"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    CurrentFolderGuard guard;
+    TempDir home;
+    const std::string at = home.path().string();
+    buildHome(home.path(), c.home);
+    const fs::path game = home.path() / c.prefix / "drive_c/Gunship!";
+    writeFile(game / "gunship.exe", "MZ");
+    StandInWine runner(home.path() / c.runner);
+    ScopedEnv homeVariable("HOME", at), config("XDG_CONFIG_HOME", std::nullopt),
+        data("XDG_DATA_HOME", std::nullopt), wine("WINE", std::nullopt), path("PATH", at + "/bin"),
+        hud("DXVK_HUD", "off"),
+        winePrefix("WINEPREFIX",
+                   c.winePrefix ? std::optional(withHome(*c.winePrefix, "~", at)) : std::nullopt);
+    platform::changeDrive("c:\\Gunship!");
+    platform::changeDirectory("c:\\Gunship!");
+    const int pid = platform::startProgram("c:\\Gunship!\\gunship.exe", platform::kNormalFocus);
+    ASSERT_GT(pid, 0);
+    const auto starts = runner.starts(1);
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0].cwd, game.string());
+    std::vector<std::string> args;
+    for (const std::string& arg : starts[0].args)
+      args.push_back(withHome(withHome(arg, (game / "gunship.exe").string(), "<exe>"), at, "~"));
+    EXPECT_EQ(args, c.args);
+    for (const std::string& variable : c.env) {
+      if (variable[0] == '!')
+        EXPECT_THAT(starts[0].environment, Not(Contains(StartsWith(variable.substr(1)))));
+      else
+        EXPECT_THAT(starts[0].environment, Contains(withHome(variable, "~", at)));
+    }
+    EXPECT_TRUE(reaped(pid));
+  }
 }
 
 TEST_F(Process, ChangeDirectoryAndDriveEnterWhatExistsOrRaiseNamingIt) {

@@ -34,14 +34,24 @@ std::string reason(int error) {
   return std::generic_category().message(error);
 }
 
-// The environment of the game: ours, with WINEPREFIX naming the prefix in force.
-std::vector<std::string> childEnvironment(const fs::path& prefix) {
+// The environment of the game: ours, under the launch's variables (the manager's, then the
+// start's own), under WINEPREFIX naming the prefix in force. A later setting of a name wins.
+std::vector<std::string> childEnvironment(const posix::prefix::Choice& choice) {
+  posix::prefix::Variables set = choice.launch.environment;
+  set.insert(set.end(), choice.launch.own.begin(), choice.launch.own.end());
+  set.emplace_back("WINEPREFIX", choice.prefix.string());
+  const auto setLater = [&](std::string_view name, std::size_t after) {
+    for (std::size_t i = after; i < set.size(); ++i)
+      if (set[i].first == name) return true;
+    return false;
+  };
   std::vector<std::string> env;
   for (char** entry = environ; entry && *entry; ++entry) {
     const std::string_view text(*entry);
-    if (!text.starts_with("WINEPREFIX=")) env.emplace_back(text);
+    if (!setLater(text.substr(0, text.find('=')), 0)) env.emplace_back(text);
   }
-  env.push_back("WINEPREFIX=" + prefix.string());
+  for (std::size_t i = 0; i < set.size(); ++i)
+    if (!setLater(set[i].first, i + 1)) env.push_back(set[i].first + "=" + set[i].second);
   return env;
 }
 
@@ -102,19 +112,20 @@ std::int32_t startProgram(const std::string& path, int /*windowStyle: Wine shows
   // A folder is there but cannot be run: a start that did not happen, as on Windows.
   if (S_ISDIR(info.st_mode)) return 0;
 
-  // The Wine was found when the prefix was chosen, as an absolute path: nothing is looked up
-  // here, in the game's folder.
+  // The runner (a Wine, or a Proton and the runtime it runs in) was found when the prefix was
+  // chosen, as absolute paths: nothing is looked up here, in the game's folder.
   const std::shared_ptr<const posix::prefix::Choice> choice = posix::prefix::inForce();
-  if (choice->wine.empty()) return 0;
-  std::string wine = choice->wine.string();
-  std::string program = host.string();
-  char* argv[] = {wine.data(), program.data(), nullptr};
-
-  std::vector<std::string> env = childEnvironment(choice->prefix);
-  std::vector<char*> envp;
-  envp.reserve(env.size() + 1);
-  for (std::string& entry : env) envp.push_back(entry.data());
-  envp.push_back(nullptr);
+  if (choice->launch.runner.empty()) return 0;
+  std::vector<std::string> line = posix::prefix::commandLine(choice->launch, host);
+  std::vector<std::string> env = childEnvironment(*choice);
+  const auto pointers = [](std::vector<std::string>& strings) {
+    std::vector<char*> list;
+    for (std::string& text : strings) list.push_back(text.data());
+    list.push_back(nullptr);
+    return list;
+  };
+  std::vector<char*> argv = pointers(line);
+  std::vector<char*> envp = pointers(env);
 
   // The game starts with no signal blocked, and with the default action for the signals whose
   // being ignored would break it (a broken pipe, its own children's ends).
@@ -132,7 +143,7 @@ std::int32_t startProgram(const std::string& path, int /*windowStyle: Wine shows
 
   // posix_spawn reports a failed exec as its result.
   pid_t pid = 0;
-  const int failed = ::posix_spawn(&pid, wine.c_str(), nullptr, &attributes, argv, envp.data());
+  const int failed = ::posix_spawn(&pid, argv[0], nullptr, &attributes, argv.data(), envp.data());
   posix_spawnattr_destroy(&attributes);
   if (failed != 0 || pid <= 0) return 0;
 

@@ -1,5 +1,8 @@
 #include "WinePrefix.h"
 
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <sstream>
@@ -81,6 +84,11 @@ CurrentFolderGuard::~CurrentFolderGuard() {
   platform::posix::setCurrentDrive(drive_);
 }
 
+namespace {
+// The line between a start's arguments and its environment.
+const std::string kEnvironmentMark = "-- environment --";
+}  // namespace
+
 StandInWine::StandInWine() : StandInWine(fs::path()) {
   path_.emplace("PATH", bin_.path().string());
 }
@@ -92,7 +100,9 @@ StandInWine::StandInWine(const fs::path& program)
   writeFile(program_,
             "#!/bin/sh\nf='" + bin_.path().string() +
                 "'/start.$$\n{ echo \"$0\"; pwd -P; echo \"$WINEPREFIX\"; for a in \"$@\"; "
-                "do echo \"$a\"; done; } > \"$f.tmp\" && /bin/mv \"$f.tmp\" \"$f\"\n");
+                "do echo \"$a\"; done; echo '" +
+                kEnvironmentMark +
+                "'; /usr/bin/env; } > \"$f.tmp\" && /bin/mv \"$f.tmp\" \"$f\"\n");
   fs::permissions(program_, fs::perms::owner_all);
 }
 
@@ -110,13 +120,69 @@ std::vector<StandInWine::Start> StandInWine::starts(std::size_t expected) {
       std::getline(in, start.program);
       std::getline(in, start.cwd);
       std::getline(in, start.prefix);
-      for (std::string line; std::getline(in, line);) start.args.push_back(line);
+      for (std::string line; std::getline(in, line) && line != kEnvironmentMark;)
+        start.args.push_back(line);
+      for (std::string line; std::getline(in, line);) start.environment.push_back(line);
       found.push_back(start);
     }
     if (found.size() >= expected) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   } while (std::chrono::steady_clock::now() < deadline);
   return found;
+}
+
+namespace {
+
+// The leading abbreviation of an entry's path, spelled out.
+std::string spelled(const std::string& path) {
+  const std::pair<std::string, std::string> short_[] = {
+      {"lc/", ".config/lutris/games/"},
+      {"ld/", ".local/share/lutris/"},
+      {"b/", ".local/share/bottles/"},
+      {"fb/", ".var/app/com.usebottles.bottles/data/bottles/"},
+      {"pol/", ".PlayOnLinux/"},
+      {"h/", ".config/heroic/"},
+      {"fh/", ".var/app/com.heroicgameslauncher.hgl/config/heroic/"},
+      {"st/", ".local/share/Steam/"},
+      {"cd/", ".local/share/Steam/steamapps/compatdata/"},
+      {"fst/", ".var/app/com.valvesoftware.Steam/data/Steam/"}};
+  for (const auto& [abbreviation, full] : short_)
+    if (path.starts_with(abbreviation)) return full + path.substr(abbreviation.size());
+  return path;
+}
+
+}  // namespace
+
+std::string withHome(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+    text.replace(at, from.size(), to);
+  return text;
+}
+
+void buildHome(const fs::path& home, std::vector<std::string> entries) {
+  entries.insert(entries.end(), {"*bin/wine", "start/"});
+  for (const std::string& entry : entries) {
+    if (entry[0] == '|') {
+      const fs::path at = home / spelled(entry.substr(1));
+      fs::create_directories(at.parent_path());
+      ASSERT_EQ(::mkfifo(at.c_str(), 0600), 0);
+      continue;
+    }
+    if (const std::size_t arrow = entry.find("->"); arrow != std::string::npos) {
+      fs::create_directories((home / entry.substr(0, arrow)).parent_path());
+      fs::create_directory_symlink(home / entry.substr(arrow + 2), home / entry.substr(0, arrow));
+      continue;
+    }
+    const std::size_t equals = entry.find('=');
+    const std::string path = spelled(entry.substr(entry[0] == '+' || entry[0] == '*', equals));
+    const fs::path at = home / path;
+    fs::create_directories(entry[0] == '+' ? at / "drive_c/Gunship!" : at.parent_path());
+    if (entry[0] == '*' || equals != std::string::npos)
+      writeFile(at, equals != std::string::npos
+                        ? withHome(entry.substr(equals + 1), "@", home.string())
+                        : "#!/bin/sh\n");
+    if (entry[0] == '*') fs::permissions(at, fs::perms::owner_all);
+  }
 }
 
 }  // namespace testing_support

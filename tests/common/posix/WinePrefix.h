@@ -67,6 +67,7 @@ class StandInWine {
   struct Start {
     std::string program, cwd, prefix;  // program: the path it was started by
     std::vector<std::string> args;
+    std::vector<std::string> environment;  // NAME=value, one a line
   };
   StandInWine();
   explicit StandInWine(const fs::path& program);
@@ -79,5 +80,19 @@ class StandInWine {
   fs::path program_;
   std::optional<ScopedEnv> path_;
 };
+
+// Every from in text replaced by to: "@" in a home's entries by the home folder, the home folder
+// in what a test reads back by "~".
+std::string withHome(std::string text, const std::string& from, const std::string& to);
+
+// A fake home made of entries: "+P" a prefix P that holds the game (in drive_c), "*F" an
+// executable file F, "F=T" a file F holding T, "D/" an empty folder. Paths may begin with "lc/"
+// (~/.config/lutris/games/), "ld/" (~/.local/share/lutris/), "b/" (~/.local/share/bottles/),
+// "fb/" (Flatpak's bottles data), "pol/" (~/.PlayOnLinux/), "h/" (~/.config/heroic/), "fh/"
+// (Flatpak's heroic), "st/" (~/.local/share/Steam/), "cd/" (its steamapps/compatdata/) or "fst/"
+// (Flatpak's .../data/Steam/); "|F" a named pipe F; "L->T" a
+// symbolic link L to ~/T. Every home has ~/bin/wine and ~/start/, the folder the program
+// started in.
+void buildHome(const fs::path& home, std::vector<std::string> entries);
 
 }  // namespace testing_support

@@ -1,0 +1,93 @@
+// The prefix search at start-up in a Steam Deck's home: a hundred games of Steam's own run with
+// Proton (their compatdata prefixes with 1 MB hives that do not hold the game), twenty Heroic
+// games elsewhere, and the game added to Steam by hand in a second library.
+//
+// BM_SteamDeckHome is choose() over that home (goal: under 10 ms; Steam's own games are never
+// opened, so the hundred hives cost nothing). BM_HandAddedHives is the cost that skipping them
+// avoids: the same hundred prefixes as games added by hand, whose hives the search reads.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "platform/posix/Prefix.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace prefix = platform::posix::prefix;
+
+void write(const fs::path& file, const std::string& text) {
+  fs::create_directories(file.parent_path());
+  std::ofstream(file, std::ios::binary) << text;
+}
+
+// A win64 system.reg of about 1 MB whose keys do not name the game.
+const std::string& otherGamesHive() {
+  static const std::string hive = [] {
+    std::string text =
+        "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n\n";
+    for (int i = 0; text.size() < (1 << 20); ++i)
+      text += "[Software\\\\Wow6432Node\\\\Vendor" + std::to_string(i) +
+              "\\\\Settings] 1700000000\n#time=1d9f0e0a0b0c0d0\n\"Path\"=\"C:\\\\Games\"\n\n";
+    return text;
+  }();
+  return hive;
+}
+
+// A fake home as described above, made once per first id of the hundred prefixes.
+fs::path home(std::uint64_t firstId) {
+  const fs::path root =
+      fs::temp_directory_path() /
+      ("kestrun-prefix-bench-" + std::to_string(::getpid()) + "-" + std::to_string(firstId));
+  if (fs::exists(root)) return root;
+  const fs::path steam = root / ".local/share/Steam";
+  for (std::uint64_t id = firstId; id < firstId + 100; ++id)
+    write(steam / "steamapps/compatdata" / std::to_string(id) / "pfx/system.reg", otherGamesHive());
+  for (int i = 0; i < 20; ++i)
+    write(root / ".config/heroic/GamesConfig" / ("game" + std::to_string(i) + ".json"),
+          "{\"game" + std::to_string(i) + "\": {\"winePrefix\": \"~/Games/Heroic/" +
+              std::to_string(i) + "\"}}");
+  write(steam / "steamapps/libraryfolders.vdf", "\"libraryfolders\" { \"0\" { \"path\" \"" +
+                                                    steam.string() + "\" } \"1\" { \"path\" \"" +
+                                                    (root / "SD").string() + "\" } }");
+  fs::create_directories(root / "SD/steamapps/compatdata/3391826345/pfx/drive_c/Gunship!");
+  return root;
+}
+
+void search(benchmark::State& state, std::uint64_t firstId) {
+  prefix::Environment env;
+  env.home = home(firstId).string();
+  env.path = "/usr/bin:/bin";
+  env.startFolder = "/";
+  for (auto _ : state) {
+    const prefix::Choice choice = prefix::choose(env);
+    if (choice.rule != prefix::Rule::Steam) state.SkipWithError("the game was not found");
+    benchmark::DoNotOptimize(choice);
+  }
+}
+
+void BM_SteamDeckHome(benchmark::State& state) {
+  search(state, 1000000);
+}
+BENCHMARK(BM_SteamDeckHome)->Unit(benchmark::kMillisecond);
+
+void BM_HandAddedHives(benchmark::State& state) {
+  search(state, 3000000000);
+}
+BENCHMARK(BM_HandAddedHives)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  for (const std::uint64_t id : {1000000ull, 3000000000ull}) {
+    std::error_code ec;
+    fs::remove_all(home(id), ec);
+  }
+  return 0;
+}

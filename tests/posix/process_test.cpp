@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <functional>
 #include <thread>
 
@@ -55,7 +56,10 @@ TEST_F(Process, StartRunsWineWithTheHostPathAsItsOneArgumentInTheCurrentFolder) 
   const fs::path exe = prefix.file("Gunship Game!/GUNSHIP.EXE", "MZ");
   platform::changeDrive("c:\\Gunship Game!");
   platform::changeDirectory("c:\\Gunship Game!");
+  // A profile write ignores SIGXFSZ in this process; the game must not inherit that.
+  const auto previous = ::signal(SIGXFSZ, SIG_IGN);
   int pid = platform::startProgram("c:\\Gunship Game!\\gunship.exe", platform::kNormalFocus);
+  ::signal(SIGXFSZ, previous);
   ASSERT_GT(pid, 0);
   const fs::path started = prefix.root() / "dosdevices/c:/Gunship Game!/GUNSHIP.EXE";
   auto starts = wine.starts(1);
@@ -63,6 +67,9 @@ TEST_F(Process, StartRunsWineWithTheHostPathAsItsOneArgumentInTheCurrentFolder) 
   EXPECT_EQ(starts[0].cwd, exe.parent_path().string());
   EXPECT_EQ(starts[0].prefix, prefix.root().string());
   EXPECT_EQ(starts[0].args, std::vector<std::string>{started.string()});
+  ASSERT_THAT(starts[0].environment.back(), StartsWith("SigIgn:"));
+  const auto ignored = std::stoull(starts[0].environment.back().substr(7), nullptr, 16);
+  EXPECT_EQ(ignored >> (SIGXFSZ - 1) & 1, 0u);
   EXPECT_TRUE(reaped(pid));
 
   // A relative name is made absolute, so wine cannot take it for an option; the prefix is

@@ -1,11 +1,8 @@
 #include "platform/posix/Hive.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 #include "platform/posix/Text.h"
@@ -653,42 +650,11 @@ std::optional<Value> valueIn(Source& source, const Key& key, std::u16string_view
 
 }  // namespace
 
-Source::Source(const std::filesystem::path& file) {
-  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return;
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
-    return;
-  }
-  fd_ = fd;
-  left_ = static_cast<std::uint64_t>(info.st_size);
-  identity_ = Identity{info.st_dev, info.st_ino, left_, info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
-}
-
-Source::~Source() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-std::size_t Source::read(char* into, std::size_t room) {
-  if (fd_ < 0) return 0;
-  room = static_cast<std::size_t>(std::min<std::uint64_t>(room, left_));
-  while (room > 0) {
-    const ssize_t got = ::read(fd_, into, room);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    left_ -= static_cast<std::uint64_t>(got);
-    return static_cast<std::size_t>(got);
-  }
-  left_ = 0;
-  return 0;
-}
-
-bool Source::seek(std::uint64_t offset) {
-  if (fd_ < 0 || offset > identity_->size || ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0)
-    return false;
-  left_ = identity_->size - offset;
-  return true;
+Source::Source(const std::filesystem::path& file) : file_(file) {
+  if (!file_.open()) return;
+  const struct stat& info = file_.status();
+  identity_ = Identity{info.st_dev, info.st_ino, static_cast<std::uint64_t>(info.st_size),
+                       info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
 }
 
 fs::path pathOf(const fs::path& prefix, File file) {

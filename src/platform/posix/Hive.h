@@ -43,6 +43,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/posix/SafeFile.h"
+
 namespace platform::posix::hive {
 
 // Value types by their Windows numbers.
@@ -72,25 +74,22 @@ struct Identity {
 // A hive file's bytes, read front to back from where it is opened or put.
 class Source {
  public:
-  // Opens without blocking (a FIFO never stalls the open) and takes regular files only, also
-  // through symbolic links: a folder, a FIFO or a device such as /dev/zero reads as no bytes at
-  // all. Reads at most the size the file had when opened, so a file that grows while it is read
-  // ends there; one rewritten in place yields whatever bytes it holds as they are read.
+  // Opens as RegularFile does (SafeFile.h): without blocking (a FIFO never stalls the open),
+  // regular files only, also through symbolic links: a folder, a FIFO or a device such as
+  // /dev/zero reads as no bytes at all. Reads at most the size the file had when opened, so a
+  // file that grows while it is read ends there; one rewritten in place yields whatever bytes it
+  // holds as they are read.
   explicit Source(const std::filesystem::path& file);
-  ~Source();
-  Source(const Source&) = delete;
-  Source& operator=(const Source&) = delete;
 
   // Up to `room` further bytes into `into`; 0 at the end.
-  std::size_t read(char* into, std::size_t room);
+  std::size_t read(char* into, std::size_t room) { return file_.read(into, room); }
   // Goes on reading at byte `offset` of the file; false when it cannot.
-  bool seek(std::uint64_t offset);
+  bool seek(std::uint64_t offset) { return file_.seek(offset); }
   // The file as it was opened; nullopt when it is no regular file that could be opened.
   const std::optional<Identity>& identity() const { return identity_; }
 
  private:
-  int fd_ = -1;
-  std::uint64_t left_ = 0;  // bytes of the file still to read
+  RegularFile file_;
   std::optional<Identity> identity_;
 };
 

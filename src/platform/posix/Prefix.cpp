@@ -1,6 +1,5 @@
 #include "platform/posix/Prefix.h"
 
-#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unicode/utf8.h>
@@ -8,7 +7,6 @@
 #include <yaml-cpp/yaml.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <iostream>
@@ -19,6 +17,7 @@
 
 #include "platform/posix/GameManagers.h"
 #include "platform/posix/Hive.h"
+#include "platform/posix/SafeFile.h"
 #include "platform/posix/Text.h"
 
 namespace platform::posix::prefix {
@@ -372,26 +371,12 @@ Environment Environment::ofProcess() {
 }
 
 std::optional<std::string> readManagerFile(const fs::path& file) {
-  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  std::optional<std::string> text;
-  struct stat info {};
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kManagerFileLimit) {
-    // Read to the end, but never past the limit: the file may grow while it is read.
-    text.emplace();
-    char chunk[65536];
-    while (text) {
-      const ssize_t got = ::read(fd, chunk, sizeof chunk);
-      if (got == 0) break;
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0 || text->size() + static_cast<std::size_t>(got) > std::size_t{kManagerFileLimit})
-        text.reset();
-      else
-        text->append(chunk, static_cast<std::size_t>(got));
-    }
-  }
-  ::close(fd);
-  return text;
+  const RegularFile opened(file);
+  if (!opened.open() || opened.status().st_size > kManagerFileLimit) return std::nullopt;
+  // Read to the end, but never past the limit: the file may grow while it is read.
+  Bytes text;
+  if (opened.readWhole(kManagerFileLimit, text) != RegularFile::Whole::Read) return std::nullopt;
+  return std::string(view(text));
 }
 
 bool Environment::sameVariables(const Environment& other) const {

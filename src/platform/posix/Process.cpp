@@ -128,7 +128,8 @@ std::int32_t startProgram(const std::string& path, int /*windowStyle: Wine shows
   std::vector<char*> envp = pointers(env);
 
   // The game starts with no signal blocked, and with the default action for the signals whose
-  // being ignored would break it (a broken pipe, its own children's ends).
+  // being ignored would break it (a broken pipe, its own children's ends) or that the profile
+  // writes ignore in this process (a file past the size limit).
   posix_spawnattr_t attributes;
   if (posix_spawnattr_init(&attributes) != 0) return 0;
   sigset_t none;
@@ -137,6 +138,7 @@ std::int32_t startProgram(const std::string& path, int /*windowStyle: Wine shows
   sigemptyset(&defaults);
   sigaddset(&defaults, SIGPIPE);
   sigaddset(&defaults, SIGCHLD);
+  sigaddset(&defaults, SIGXFSZ);
   posix_spawnattr_setsigmask(&attributes, &none);
   posix_spawnattr_setsigdefault(&attributes, &defaults);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);

@@ -62,6 +62,14 @@ std::size_t RegularFile::read(char* into, std::size_t room) {
   return 0;
 }
 
+bool RegularFile::seek(std::uint64_t offset) {
+  const auto size = static_cast<std::uint64_t>(status_.st_size);
+  if (!open() || offset > size || ::lseek(fd_.get(), static_cast<off_t>(offset), SEEK_SET) < 0)
+    return false;
+  left_ = size - offset;
+  return true;
+}
+
 namespace {
 
 // The whole content of the open file fd from its first byte, at most bound bytes, into text.

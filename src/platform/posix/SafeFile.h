@@ -116,6 +116,9 @@ class RegularFile {
   // Up to room further bytes into into, never past the size the file had when opened (a file
   // that grows while it is read ends there). 0 at the end, on a read error, or when not open.
   std::size_t read(char* into, std::size_t room);
+  // Goes on reading at byte offset, no further than the size the file had when opened; false
+  // when it cannot (not open, offset past that size, or the seek fails).
+  bool seek(std::uint64_t offset);
 
   enum class Whole {
     Read,    // text holds the whole file

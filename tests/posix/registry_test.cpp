@@ -494,6 +494,7 @@ TEST(Registry, HugeHivesReadInBoundedMemory) {
   ASSERT_EQ(pipe(ready), 0);
   const pid_t child = fork();
   if (child == 0) {
+    ::close(ready[1]);  // so that a parent that ends early ends the wait too
     char go = 0;
     const bool ok = ::read(ready[0], &go, 1) == 1 &&
                     read(kHklm, kGameKey, "Path").data() == "C:\\Gunship!\0"s &&

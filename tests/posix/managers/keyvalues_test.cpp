@@ -1,5 +1,5 @@
 // Steam's KeyValues text: what the reader makes of well-formed and of damaged text.
-#include "platform/posix/KeyValues.h"
+#include "platform/posix/managers/KeyValues.h"
 
 #include <gtest/gtest.h>
 

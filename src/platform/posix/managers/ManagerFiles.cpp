@@ -71,7 +71,7 @@ fs::path fromHome(const std::string& recorded, const fs::path& home) {
 }
 
 bool isVariableName(std::string_view name) {
-  return !name.empty() && name.find('=') == std::string_view::npos;
+  return !name.empty() && name.find_first_of(std::string_view("=\0", 2)) == std::string_view::npos;
 }
 
 }  // namespace platform::posix::managers

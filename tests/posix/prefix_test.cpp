@@ -103,6 +103,11 @@ TEST(Prefix, TheFirstPrefixThatHoldsTheGameAndItsOwnWine) {
        "prefix ~/.local/share/bottles/bottles/a\\nkestrun: prefix \\x1b[1m\\xff\\\\"
        "\\xc2\\x9b\xc3\xa9 (bottles: a\\nkestrun: prefix \\x1b[1m\\xff\\\\\\xc2\\x9b"
        "\xc3\xa9), wine ~/bin/wine (PATH)"},
+      {"the line breaks and format characters of Unicode are escaped too",
+       {"+b/bottles/a\u2028kestrun: prefix \u202e\u2029\U000e0001"},
+       "prefix ~/.local/share/bottles/bottles/a\\u2028kestrun: prefix \\u202e\\u2029"
+       "\\U000e0001 (bottles: a\\u2028kestrun: prefix \\u202e\\u2029\\U000e0001), "
+       "wine ~/bin/wine (PATH)"},
       {"heroic: native before Flatpak, by file name; damaged JSON and another app's name "
        "skipped; ~ is the home, pfx inside is the prefix; a Proton runner",
        {"+hp/a/pfx", "+hp/b", "+hp/c", R"(h/GamesConfig/0.json={"0": {"winePrefix": "~/hp/c")",

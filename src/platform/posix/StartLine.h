@@ -15,7 +15,9 @@ namespace platform::posix::prefix {
 //   kestrun: prefix /.../compatdata/3391826345/pfx (WINEPREFIX; steam: 3391826345), proton
 //     /.../GE-Proton9-20/proton (steam's tool for the game), runtime /.../_v2-entry-point
 // Control characters, '\' and bytes that are not UTF-8 in it are escaped (\n, \r, \t, \\, \xhh),
-// so a name with a line break or a terminal escape sequence cannot make it two lines or more.
+// and so are Unicode's line and paragraph separators and format characters (\u2028, \u202e;
+// \U000e0001 beyond U+FFFF), so a name cannot make it two lines or more, on a terminal or in
+// any viewer, nor reorder what it shows.
 std::string describe(const Choice& choice);
 
 }  // namespace platform::posix::prefix

@@ -34,27 +34,6 @@ std::string reason(int error) {
   return std::generic_category().message(error);
 }
 
-// The environment of the game: ours, under the launch's variables (the manager's, then the
-// start's own), under WINEPREFIX naming the prefix in force. A later setting of a name wins.
-std::vector<std::string> childEnvironment(const posix::prefix::Choice& choice) {
-  posix::prefix::Variables set = choice.launch.environment;
-  set.insert(set.end(), choice.launch.own.begin(), choice.launch.own.end());
-  set.emplace_back("WINEPREFIX", choice.prefix.string());
-  const auto setLater = [&](std::string_view name, std::size_t after) {
-    for (std::size_t i = after; i < set.size(); ++i)
-      if (set[i].first == name) return true;
-    return false;
-  };
-  std::vector<std::string> env;
-  for (char** entry = environ; entry && *entry; ++entry) {
-    const std::string_view text(*entry);
-    if (!setLater(text.substr(0, text.find('=')), 0)) env.emplace_back(text);
-  }
-  for (std::size_t i = 0; i < set.size(); ++i)
-    if (!setLater(set[i].first, i + 1)) env.push_back(set[i].first + "=" + set[i].second);
-  return env;
-}
-
 // The program and arguments that start exe (an absolute host path) as launch says.
 std::vector<std::string> commandLine(const posix::prefix::Launch& launch, const fs::path& exe) {
   std::vector<std::string> line;
@@ -127,7 +106,7 @@ std::int32_t startProgram(const std::string& path, int /*windowStyle: Wine shows
   const std::shared_ptr<const posix::prefix::Choice> choice = posix::prefix::inForce();
   if (choice->launch.runner.empty()) return 0;
   std::vector<std::string> line = commandLine(choice->launch, host);
-  std::vector<std::string> env = childEnvironment(*choice);
+  std::vector<std::string> env = posix::prefix::gameEnvironment(*choice, environ);
   const auto pointers = [](std::vector<std::string>& strings) {
     std::vector<char*> list;
     for (std::string& text : strings) list.push_back(text.data());

@@ -12,22 +12,27 @@
 # It is all the install component "portable", which a plain `cmake --install` leaves out, so the
 # system install and the .deb stay as they were.
 
+# Debian's Qt does not load its plugins' targets with Qt6Gui: the xcb plugin's is beside it. A Qt
+# without it makes no archive.
+find_package(Qt6QXcbIntegrationPlugin CONFIG QUIET PATHS ${Qt6Gui_DIR} NO_DEFAULT_PATH)
+if(NOT Qt6QXcbIntegrationPlugin_FOUND)
+  message(STATUS "No portable archive: this Qt has no CMake package for its xcb platform plugin")
+  return()
+endif()
+
 # The programs search lib/ beside themselves. The search path is an RPATH, not a RUNPATH: a
 # RUNPATH serves only the object that carries it, while the executable's RPATH also serves the
 # libraries and the plugin, none of which carries a search path of its own; and LD_LIBRARY_PATH
 # (Steam sets one for the programs it starts) cannot put another Qt before ours. The path is
-# there from the link on, so installing changes nothing in the file (a longer path than the
-# build's would be padded with empty entries, which the loader reads as the working directory).
-# The Debian install takes it out again (Install.cmake).
+# set at the link, so installing changes nothing in the file: to make room for it at install,
+# CMake would pad the build's path with empty entries, which the loader reads as the working
+# directory. The Debian install takes it out again (Install.cmake).
 set(KESTRUN_PORTABLE_PROGRAMS kestrun kestrun-prefix)
 set_target_properties(${KESTRUN_PORTABLE_PROGRAMS} PROPERTIES INSTALL_RPATH "\$ORIGIN/lib"
                                                               BUILD_WITH_INSTALL_RPATH ON)
 foreach(program ${KESTRUN_PORTABLE_PROGRAMS})
   target_link_options(${program} PRIVATE LINKER:--disable-new-dtags)
 endforeach()
-
-# Debian's Qt does not load its plugins' targets with Qt6Gui: the xcb plugin's is beside it.
-find_package(Qt6QXcbIntegrationPlugin REQUIRED CONFIG PATHS ${Qt6Gui_DIR} NO_DEFAULT_PATH)
 
 set(_portable COMPONENT portable EXCLUDE_FROM_ALL)
 install(TARGETS ${KESTRUN_PORTABLE_PROGRAMS} RUNTIME_DEPENDENCY_SET kestrun_portable
@@ -65,6 +70,7 @@ install(FILES ${KESTRUN_DOCS_DIR}/${KESTRUN_APP_ID}.metainfo.xml DESTINATION sha
         ${_portable})
 
 # cpack reads cmake/CPackGenerators.cmake for each generator: the archive holds this component.
+list(APPEND CPACK_GENERATOR TGZ)
 set(CPACK_PACKAGE_FILE_NAME kestrun-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
 set(CPACK_KESTRUN_PORTABLE_PROJECT "${PROJECT_BINARY_DIR};${PROJECT_NAME};portable;/")
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/CPackGenerators.cmake)

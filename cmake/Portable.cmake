@@ -37,8 +37,8 @@ endforeach()
 set(_portable COMPONENT portable EXCLUDE_FROM_ALL)
 install(TARGETS ${KESTRUN_PORTABLE_PROGRAMS} RUNTIME_DEPENDENCY_SET kestrun_portable
         RUNTIME DESTINATION . ${_portable})
-install(IMPORTED_RUNTIME_ARTIFACTS Qt6::QXcbIntegrationPlugin RUNTIME_DEPENDENCY_SET kestrun_portable
-        LIBRARY DESTINATION plugins/platforms ${_portable})
+install(IMPORTED_RUNTIME_ARTIFACTS Qt6::QXcbIntegrationPlugin
+        RUNTIME_DEPENDENCY_SET kestrun_portable LIBRARY DESTINATION plugins/platforms ${_portable})
 
 # The libraries the system provides: packaging/excludelist's names (its comments and blank
 # lines dropped). They are not looked for, so neither are the libraries they need.

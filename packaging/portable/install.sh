@@ -18,7 +18,8 @@ fail() {
 here=$(cd "$(dirname "$0")" && pwd -P)
 data=${XDG_DATA_HOME:-}
 [[ $data == /* ]] || data=$HOME/.local/share # the default, also for a relative XDG_DATA_HOME
-[[ $here$data != *$'\n'* ]] || fail "a folder's path holds a line break, which a menu entry cannot name"
+[[ $here$data != *$'\n'* ]] ||
+  fail "a folder's path holds a line break, which a menu entry cannot name"
 # A literal % is written %% in a menu entry, but GNOME's launcher looks for the program before
 # it reads %%, and finds none.
 [[ $here != *%* ]] ||
@@ -26,7 +27,8 @@ data=${XDG_DATA_HOME:-}
     "and run install.sh again"
 id=io.github.kestrun.Kestrun
 record=$data/$id.installed
-targets=(applications/$id.desktop icons/hicolor/scalable/apps/kestrun.svg metainfo/$id.metainfo.xml)
+targets=("applications/$id.desktop" icons/hicolor/scalable/apps/kestrun.svg
+         "metainfo/$id.metainfo.xml")
 
 made=()
 if [ -f "$record" ]; then

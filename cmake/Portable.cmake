@@ -2,9 +2,9 @@
 # Deck's read-only SteamOS, Fedora, Arch, openSUSE): `cpack -G TGZ` makes
 # kestrun-<version>-linux-<arch>.tar.gz, one folder holding
 #   kestrun, kestrun-prefix    the programs; they find their libraries in lib/ ($ORIGIN/lib)
-#   lib/                       every shared library the programs and the platform plugin need,
+#   lib/                       every shared library the programs and the plugins need,
 #                              except those every Linux desktop has (packaging/excludelist)
-#   plugins/platforms/         Qt's xcb platform plugin, found through qt.conf
+#   plugins/                   Qt's xcb platform plugin and input contexts, found through qt.conf
 #   qt.conf
 #   install.sh, uninstall.sh   add Kestrun to the user's menu, and take it away again
 #   share/                     the desktop entry, icon and AppStream metainfo install.sh copies
@@ -12,13 +12,23 @@
 # It is all the install component "portable", which a plain `cmake --install` leaves out, so the
 # system install and the .deb stay as they were.
 
-# Debian's Qt does not load its plugins' targets with Qt6Gui: the xcb plugin's is beside it. A Qt
-# without it makes no archive.
-find_package(Qt6QXcbIntegrationPlugin CONFIG QUIET PATHS ${Qt6Gui_DIR} NO_DEFAULT_PATH)
-if(NOT Qt6QXcbIntegrationPlugin_FOUND)
-  message(STATUS "No portable archive: this Qt has no CMake package for its xcb platform plugin")
-  return()
-endif()
+# Qt's plugins the window needs, as <plugin>:<folder below plugins/>: the xcb platform, which
+# draws it, and the input contexts, through which the folder boxes take what the player types
+# as other programs do: dead keys and compose sequences, and input methods through IBus. Debian's
+# Qt does not load the plugins' targets with Qt6Gui; their packages are beside it. A Qt without
+# them makes no archive.
+set(_plugins QXcbIntegrationPlugin:platforms
+             QComposePlatformInputContextPlugin:platforminputcontexts
+             QIbusPlatformInputContextPlugin:platforminputcontexts)
+foreach(entry ${_plugins})
+  string(REPLACE ":" ";" entry ${entry})
+  list(GET entry 0 plugin)
+  find_package(Qt6${plugin} CONFIG QUIET PATHS ${Qt6Gui_DIR} NO_DEFAULT_PATH)
+  if(NOT Qt6${plugin}_FOUND)
+    message(STATUS "No portable archive: this Qt has no CMake package for its ${plugin}")
+    return()
+  endif()
+endforeach()
 
 # The programs search lib/ beside themselves. The search path is an RPATH, not a RUNPATH: a
 # RUNPATH serves only the object that carries it, while the executable's RPATH also serves the
@@ -37,8 +47,13 @@ endforeach()
 set(_portable COMPONENT portable EXCLUDE_FROM_ALL)
 install(TARGETS ${KESTRUN_PORTABLE_PROGRAMS} RUNTIME_DEPENDENCY_SET kestrun_portable
         RUNTIME DESTINATION . ${_portable})
-install(IMPORTED_RUNTIME_ARTIFACTS Qt6::QXcbIntegrationPlugin
-        RUNTIME_DEPENDENCY_SET kestrun_portable LIBRARY DESTINATION plugins/platforms ${_portable})
+foreach(entry ${_plugins})
+  string(REPLACE ":" ";" entry ${entry})
+  list(GET entry 0 plugin)
+  list(GET entry 1 folder)
+  install(IMPORTED_RUNTIME_ARTIFACTS Qt6::${plugin} RUNTIME_DEPENDENCY_SET kestrun_portable
+          LIBRARY DESTINATION plugins/${folder} ${_portable})
+endforeach()
 
 # The libraries the system provides: packaging/excludelist's names (its comments and blank
 # lines dropped). They are not looked for, so neither are the libraries they need.

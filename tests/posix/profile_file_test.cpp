@@ -306,6 +306,7 @@ TEST(ProfileFile, WritesKeepMetadataAndAreJudgedAsTheSystemJudgesTheUser) {
       {"writable through the group", owned(0, kGroup, 0664, 0777), kNobody, kGroup, 1, true},
       {"not in the writing group", owned(0, kGroup, 0664, 0777), kNobody, 0, 0, true},
       {"writable file in a closed folder", owned(0, 0, 0666, 0755), kNobody, 0, 1, true},
+      {"writable file in another's sticky folder", owned(0, 0, 0666, 01777), kNobody, 0, 1, true},
       {"writable through an ACL", nobodyMayWrite, kNobody, 0, 1, true},
       {"the user's own file", owned(kNobody, kNobody, 0644, 0777), kNobody, 0, 1, false},
       {"the user's own read-only file", owned(kNobody, kNobody, 0444, 0777), kNobody, 0, 0, true},

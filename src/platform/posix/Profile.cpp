@@ -61,13 +61,7 @@ int writePrivateProfileString(const char* section, const char* key, const char* 
   if (section == nullptr || key == nullptr || value == nullptr || file == nullptr || *file == '\0')
     return 0;
   const auto edit = [&](std::string_view current) {
-    auto changed = posix::profile::withValue(current, section, key, value);
-    using Result = posix::profile::Edit::Result;
-    using Kind = posix::NewContent::Kind;
-    const Kind kind = changed.result == Result::Changed   ? Kind::Changed
-                      : changed.result == Result::Refused ? Kind::Refused
-                                                          : Kind::Same;
-    return posix::NewContent{kind, std::move(changed.text)};
+    return posix::profile::withValue(current, section, key, value);
   };
   try {
     return posix::rewriteFile(posix::hostPath(file), kLargestProfile, edit) ? 1 : 0;

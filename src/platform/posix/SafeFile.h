@@ -23,18 +23,20 @@
 //     microseconds between the last check and the rename goes to the replaced file.
 //   - Waiting for a lock and for the file to settle takes at most 5 s in all; then the write
 //     fails.
-//   - Normally the new bytes go to a temporary file beside the old one (named ".kestrun-", the
-//     writer's process id, '-' and random hex digits), which is given the old file's owner and
-//     group (also where the folder would give another group), extended attributes (Wine's
-//     user.DOSATTRIB, the POSIX ACL) and mode, flushed and renamed over it.
-//   - In place (new bytes from the first change on, then the length, then a flush) when a
-//     replacement could not be the same file to everyone who looks: the file has several hard
-//     links, its folder may not be written by us, its owner or an attribute cannot be given to a
-//     new file, or it cannot be renamed over (a mount point, a file bind-mounted from elsewhere),
-//     as Wine writes those. A crash or power cut during an in-place write can leave the file
-//     damaged from the changed byte on; nothing is written unless the bytes fit: space is
-//     reserved first, and where the file system cannot reserve (ext2, some NFS and FUSE), its
-//     free space must cover the bytes, or the write fails before the file is touched.
+//   - The way is chosen once, before anything is written, from what the file is:
+//     - Normally the new bytes go to a temporary file beside the old one (TemporaryFile.h),
+//       which is given the old file's owner and group (also where the folder would give another
+//       group), extended attributes (Wine's user.DOSATTRIB, the POSIX ACL) and mode, flushed
+//       and renamed over it.
+//     - In place (new bytes from the first change on, then the length, then a flush) when a
+//       replacement could not be the same file to everyone who looks: the file has several hard
+//       links, its folder may not be written by us, its owner or an attribute cannot be given
+//       to a new file, or it cannot be renamed over (a mount point, a file bind-mounted from
+//       elsewhere, a sticky folder that keeps it for its owner), as Wine writes those. A crash
+//       or power cut during an in-place write can leave the file damaged from the changed byte
+//       on; nothing is written unless the bytes fit: space is reserved first, and where the file
+//       system cannot reserve (ext2, some NFS and FUSE), its free space must cover the bytes,
+//       or the write fails before the file is touched.
 //   - The file-size limit (ulimit -f) is checked before either way; SIGXFSZ, whose default would
 //     end the program, is ignored from the first write on (unless the program handles it), so a
 //     write past the limit is a failed write.
@@ -49,18 +51,9 @@
 #include <string>
 #include <string_view>
 
-namespace platform::posix {
+#include "platform/posix/NewContent.h"
 
-// What an edit makes of a file's bytes.
-struct NewContent {
-  enum class Kind {
-    Same,     // nothing to write: the write succeeds without touching the file
-    Refused,  // the write fails without touching the file
-    Changed,  // bytes replace the file's content
-  };
-  Kind kind = Kind::Same;
-  std::string bytes;
-};
+namespace platform::posix {
 
 // Rewrites the regular file at path (made when missing) with edit's result for its current
 // bytes, as the top of this header says. edit may be called more than once (once per attempt,

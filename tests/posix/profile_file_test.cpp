@@ -139,28 +139,44 @@ TEST(ProfileFile, KilledBetweenWritesLeavesTheKeysWrittenSoFar) {
   EXPECT_GE(now.size(), std::string("[custom]\r\n").size() + 25 * 5);
 }
 
-TEST(ProfileFile, LeftoversOfKilledWritersAreRemovedAndALiveWritersKept) {
-  TempDir dir;
-  const auto path = dir.path() / "p.ini";
-  writeFile(path, "[s]\nk=1\n");
+// Only the temporary files of writers that no longer run are removed: regular files named
+// exactly as they are made. Everything else beside the profile is the player's.
+TEST(ProfileFile, LeftoversOfGoneWritersAreRemovedAndNothingElse) {
   const pid_t gone = ::fork();
   if (gone == 0) ::_exit(0);
   ::waitpid(gone, nullptr, 0);
-  const auto leftover = [&dir](const std::string& name) {
-    writeFile(dir.path() / name, "half");
-    return dir.path() / name;
+  const std::string g = std::to_string(gone), live = std::to_string(::getppid());
+  const struct {
+    std::string name;
+    bool removed;
+    bool link = false;  // a symbolic link of that name, else a regular file
+  } cases[] = {
+      {".kestrun-" + g + "-0badf00d", true},
+      {".kestrun-" + live + "-0badf00d", false},  // its writer runs
+      {".kestrun-" + g + "-0badf00d.bak", false},
+      {".kestrun-" + g + "-0BADF00D", false},
+      {".kestrun-" + g + "-0badf0", false},
+      {".kestrun-0" + g + "-0badf00d", false},
+      {".kestrun-" + g + "-notes.txt", false},
+      {".kestrun-" + g + ".ini.bak", false},
+      {".kestrun-" + g, false},
+      {".p.ini.kestrun-" + g + "-0-1", false},
+      {"kestrun-" + g + "-0badf00d", false},
+      {".kestrun-" + g + "-1badf00d", false, true},
   };
-  const std::string gonePid = std::to_string(gone);
-  const fs::path dead = leftover(".kestrun-" + gonePid + "-0badf00d");
-  const fs::path busy = leftover(".kestrun-" + std::to_string(::getppid()) + "-0badf00d");
-  const fs::path other = leftover(".p.ini.kestrun-" + gonePid + "-0-1");  // not a name we make
-  const fs::path unrelated = leftover("kestrun-" + gonePid);
-
+  TempDir dir;
+  const auto path = dir.path() / "p.ini";
+  writeFile(path, "[s]\nk=1\n");
+  for (const auto& c : cases) {
+    const fs::path at = dir.path() / c.name;
+    if (c.link)
+      fs::create_symlink("p.ini", at);
+    else
+      writeFile(at, "half");
+  }
   ASSERT_NE(write(path, "s", "k", "2"), 0);
-  EXPECT_FALSE(fs::exists(dead));
-  EXPECT_TRUE(fs::exists(busy));
-  EXPECT_TRUE(fs::exists(other));
-  EXPECT_TRUE(fs::exists(unrelated));
+  for (const auto& c : cases)
+    EXPECT_EQ(fs::exists(fs::symlink_status(dir.path() / c.name)), !c.removed) << c.name;
   EXPECT_EQ(readFile(path), "[s]\nk=2\n");
 }
 

@@ -41,7 +41,8 @@
 //     end the program, is ignored from the first write on (unless the program handles it), so a
 //     write past the limit is a failed write.
 //   - Each folder written into is swept once per run of the temporary files of writers that no
-//     longer run (killed mid-write); a live writer's file, and any other name, is never touched.
+//     longer run (killed mid-write); a live writer's file, and any other name, is never touched
+//     (TemporaryFile.h: which names, and what a writer in another process-id namespace risks).
 // Every failure leaves the old file as it was and no temporary file behind.
 #pragma once
 

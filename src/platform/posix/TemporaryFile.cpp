@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -21,7 +22,24 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// A temporary file's name is kPrefix, the writer's process id in decimal, '-' and kRandomDigits
+// lower-case hex digits.
 constexpr std::string_view kPrefix = ".kestrun-";
+constexpr std::size_t kRandomDigits = 8;
+
+// The writer's process id when name is a temporary file's name, exactly; 0 for any other name.
+pid_t writerOf(std::string_view name) {
+  if (!name.starts_with(kPrefix)) return 0;
+  name.remove_prefix(kPrefix.size());
+  const std::size_t dash = name.find('-');
+  if (dash == std::string_view::npos || name.front() == '0' ||
+      name.size() - dash - 1 != kRandomDigits ||
+      name.find_first_not_of("0123456789abcdef", dash + 1) != std::string_view::npos)
+    return 0;
+  pid_t pid = 0;
+  const auto [end, error] = std::from_chars(name.data(), name.data() + dash, pid);
+  return error == std::errc() && end == name.data() + dash && pid > 0 ? pid : 0;
+}
 
 std::vector<std::string> attributeNames(int fd) {
   std::vector<std::string> names;
@@ -90,8 +108,9 @@ TemporaryFile::TemporaryFile(const fs::path& folder, mode_t mode) {
   static thread_local std::mt19937 random(std::random_device{}());
   for (int attempt = 0; attempt < 100; ++attempt) {
     char name[64];
-    std::snprintf(name, sizeof name, "%.*s%ld-%08x", static_cast<int>(kPrefix.size()),
-                  kPrefix.data(), static_cast<long>(::getpid()), static_cast<unsigned>(random()));
+    std::snprintf(name, sizeof name, "%.*s%ld-%0*x", static_cast<int>(kPrefix.size()),
+                  kPrefix.data(), static_cast<long>(::getpid()), static_cast<int>(kRandomDigits),
+                  static_cast<unsigned>(random()));
     path_ = folder / name;
     fd_.reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
     if (made() || errno != EEXIST) return;
@@ -136,11 +155,11 @@ void sweepLeftovers(const fs::path& folder) {
   }
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    if (!name.starts_with(kPrefix)) continue;
-    const long pid = std::strtol(name.c_str() + kPrefix.size(), nullptr, 10);
-    if (pid > 0 && pid != ::getpid() && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
-      ::unlink(it->path().c_str());
+    const pid_t writer = writerOf(it->path().filename().native());
+    std::error_code typeError;
+    if (writer == 0 || writer == ::getpid() || !fs::is_regular_file(it->symlink_status(typeError)))
+      continue;
+    if (::kill(writer, 0) != 0 && errno == ESRCH) ::unlink(it->path().c_str());
   }
 }
 

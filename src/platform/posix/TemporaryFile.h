@@ -49,9 +49,15 @@ class TemporaryFile {
   bool committed_ = false;
 };
 
-// Removes from folder the temporary files that writers killed mid-write left: those whose
-// writer's process no longer exists. A live writer's file is never touched. Once per folder and
-// run, so a copy's nine writes look at the folder once.
+// Removes from folder the temporary files of writers that no longer run (killed mid-write):
+// regular files named exactly as above whose process id is no running process. A live writer's
+// file, and any other name, is never touched. Once per folder and run, so a copy's nine writes
+// look at the folder once.
+//
+// Process ids are this system's: a writer in another process-id namespace (a container, or
+// another NFS client writing into the same folder) is taken for gone when no process here has
+// its id, and its temporary file is removed. That costs that writer its write, which fails when
+// it renames the file; the profile stays whole.
 void sweepLeftovers(const std::filesystem::path& folder);
 
 }  // namespace platform::posix

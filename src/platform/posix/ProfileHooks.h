@@ -13,4 +13,8 @@ void setProfileSync(bool on);
 // test can end the process at that point. An empty function removes the hook.
 void setBeforeProfileReplace(std::function<void()> hook);
 
+// Test only: runs when a profile read has opened the file and taken its size, before it reads
+// the bytes, so a test can change the file in between. An empty function removes the hook.
+void setAfterProfileOpen(std::function<void()> hook);
+
 }  // namespace platform::posix

@@ -13,6 +13,11 @@ void setProfileSync(bool on);
 // test can end the process at that point. An empty function removes the hook.
 void setBeforeProfileReplace(std::function<void()> hook);
 
+// Test only: runs each time a write finds the profile unsettled (changed too lately, or being
+// watched) or changed while it was edited, just before it pauses to look again, so a test can
+// go on changing the file while the write waits. An empty function removes the hook.
+void setWhenProfileWaits(std::function<void()> hook);
+
 // Test only: runs when a profile read has opened the file and taken its size, before it reads
 // the bytes, so a test can change the file in between. An empty function removes the hook.
 void setAfterProfileOpen(std::function<void()> hook);

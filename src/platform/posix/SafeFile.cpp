@@ -27,7 +27,7 @@ namespace {
 
 std::atomic<bool> syncWrites{true};
 std::mutex hookMutex;
-std::function<void()> beforeReplace;
+std::function<void()> beforeReplace, whenWaiting;
 
 bool sameFile(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
@@ -56,11 +56,11 @@ void syncFolder(const fs::path& folder) {
   if (fd.get() >= 0) ::fsync(fd.get());
 }
 
-void runHook() {
+void runHook(const std::function<void()>& slot) {
   std::function<void()> hook;
   {
     std::lock_guard<std::mutex> lock(hookMutex);
-    hook = beforeReplace;
+    hook = slot;
   }
   if (hook) hook();
 }
@@ -74,14 +74,10 @@ enum class Outcome {
 
 using Clock = std::chrono::steady_clock;
 
-// How long a file must have been still before a write builds on it: longer than a program's
-// save of a small file takes (Wine truncates the file, then writes its lines, without a lock).
-constexpr auto kSettle = std::chrono::milliseconds(50);
-// The longest one write waits in all, for a lock another program holds or for the file to
-// settle; then it fails.
-constexpr auto kLongestWait = std::chrono::seconds(5);
 // How often a held lock is tried again.
 constexpr auto kLockRetry = std::chrono::milliseconds(5);
+// How far the kernel's clock for file times may run behind the time of the change: a tick.
+constexpr auto kTimeTick = std::chrono::milliseconds(10);
 
 // The file as this process's last write left it: a file still so needs no settling, so a
 // Copy's writes in a row never wait for each other.
@@ -112,12 +108,13 @@ struct stat statusOf(int fd) {
 struct Waiting {
   Clock::time_point deadline = Clock::now() + kLongestWait;
   Identity seen;
-  Clock::duration pause = kSettle;
+  Clock::duration pause = kSettleTime;
 };
 
 // Whether a write may build on the file now: as this process left it, changed longer than the
-// settle time ago, or unchanged through a wait of that long (a file whose times lie ahead of the
-// clock). Otherwise sets the pause until it may have settled.
+// settle time ago (and a tick, as the time a change gets may lag it by one), or unchanged
+// through a wait of that long (a file whose times lie ahead of the clock). Otherwise sets the
+// pause until it may have settled.
 bool settled(const Identity& now, Waiting& waiting) {
   {
     std::lock_guard<std::mutex> lock(lastLeftMutex);
@@ -127,16 +124,16 @@ bool settled(const Identity& now, Waiting& waiting) {
                                  std::chrono::system_clock::now().time_since_epoch())
                                  .count();
   const auto age = std::chrono::nanoseconds(clock - std::max(now.modified, now.changed));
-  if (age >= kSettle || waiting.seen == now) return true;
+  if (age >= kSettleTime + kTimeTick || waiting.seen == now) return true;
   waiting.seen = now;
-  waiting.pause = age > age.zero() ? kSettle - age : kSettle;
+  waiting.pause = age > age.zero() ? kSettleTime + kTimeTick - age : Clock::duration(kSettleTime);
   return false;
 }
 
 // The answer when the file changed while it was being edited: wait until it is still.
 Outcome changedMeanwhile(Waiting& waiting) {
   waiting.seen = {};
-  waiting.pause = kSettle;
+  waiting.pause = kSettleTime;
   return Outcome::Wait;
 }
 
@@ -207,7 +204,7 @@ Outcome writeInPlace(const fs::path& target, int fd, const struct stat& st, std:
                      std::string_view data, Waiting& waiting) {
   const std::size_t same = static_cast<std::size_t>(
       std::mismatch(old.begin(), old.end(), data.begin(), data.end()).first - old.begin());
-  runHook();
+  runHook(beforeReplace);
   // Another program may have put a new file in its place meanwhile (the change goes there), or
   // written this one.
   if (const Outcome still = stillAsRead(target, fd, st, waiting); still != Outcome::Done)
@@ -274,7 +271,7 @@ Outcome writeChange(const fs::path& target, int fd, const struct stat& st, std::
       (syncWrites.load() && ::fsync(made.fd()) != 0))
     return Outcome::Failed;
   const struct stat written = statusOf(made.fd());
-  runHook();
+  runHook(beforeReplace);
   if (const Outcome still = stillAsRead(target, fd, st, waiting); still != Outcome::Done)
     return still;
   return commit(made, written, target, true);
@@ -289,7 +286,7 @@ Outcome createFile(const fs::path& target, std::string_view data) {
       (syncWrites.load() && ::fsync(made.fd()) != 0))
     return Outcome::Failed;
   const struct stat written = statusOf(made.fd());
-  runHook();
+  runHook(beforeReplace);
   return commit(made, written, target, false);
 }
 
@@ -365,6 +362,7 @@ bool rewriteFile(const fs::path& path, std::size_t largest, const Edit& edit) {
     const Outcome outcome = writeOnce(target, largest, edit, waiting);
     if (outcome == Outcome::Wait) {
       if (Clock::now() + waiting.pause > waiting.deadline) return false;
+      runHook(whenWaiting);
       std::this_thread::sleep_for(waiting.pause);
     } else if (outcome != Outcome::Again) {
       return outcome == Outcome::Done;
@@ -380,6 +378,11 @@ void setProfileSync(bool on) {
 void setBeforeProfileReplace(std::function<void()> hook) {
   std::lock_guard<std::mutex> lock(hookMutex);
   beforeReplace = std::move(hook);
+}
+
+void setWhenProfileWaits(std::function<void()> hook) {
+  std::lock_guard<std::mutex> lock(hookMutex);
+  whenWaiting = std::move(hook);
 }
 
 }  // namespace platform::posix

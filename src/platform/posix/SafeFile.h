@@ -17,12 +17,13 @@
 //   - It builds only on a settled file. Programs that do not lock (Wine saves a profile by
 //     truncating it and writing its lines) are seen by what the file is: inode, size,
 //     modification and change times, taken before the edit and again just before the replace.
-//     A file changed meanwhile, or modified less than 50 ms ago, is waited for until it has been
-//     still that long and then read again; a file exactly as this process's last write left it
-//     needs no wait, so writes in a row run at full speed. Left: a save that begins in the
-//     microseconds between the last check and the rename goes to the replaced file.
-//   - Waiting for a lock and for the file to settle takes at most 5 s in all; then the write
-//     fails.
+//     A file changed meanwhile, or modified less than kSettleTime ago, is waited for until it
+//     has been still that long and then read again; a file exactly as this process's last
+//     write left it needs no wait, so writes in a row run at full speed. Left: a save that
+//     begins in the microseconds between the last check and the rename goes to the replaced
+//     file.
+//   - Waiting for a lock and for the file to settle takes at most kLongestWait in all; then the
+//     write fails.
 //   - The way is chosen once, before anything is written, from what the file is:
 //     - Normally the new bytes go to a temporary file beside the old one (TemporaryFile.h),
 //       which is given the old file's owner and group (also where the folder would give another
@@ -46,6 +47,7 @@
 // Every failure leaves the old file as it was and no temporary file behind.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -55,6 +57,13 @@
 #include "platform/posix/NewContent.h"
 
 namespace platform::posix {
+
+// How long a file must have been still before a write builds on it: longer than a program's
+// save of a small file takes (Wine truncates the file, then writes its lines, without a lock).
+inline constexpr std::chrono::milliseconds kSettleTime{50};
+// The longest one write waits in all, for a lock another program holds or for the file to
+// settle; then it fails.
+inline constexpr std::chrono::seconds kLongestWait{5};
 
 // Rewrites the regular file at path (made when missing) with edit's result for its current
 // bytes, as the top of this header says. edit may be called more than once (once per attempt,

@@ -207,8 +207,12 @@ class Save {
   }
   static std::string half() { return text().substr(0, text().find("k100=")); }
 
-  // Begins the save. ahead: its times are then set an hour ahead of the clock.
+  // Begins the save, kSettleTime or more into a second of the system clock: whole-second times
+  // then make the half save look older than the settle time. ahead: its times are then set an
+  // hour ahead of the clock.
   void begin(const fs::path& profile, bool ahead) {
+    const auto second = std::chrono::system_clock::now().time_since_epoch() % 1s;
+    if (second < 2 * kSettleTime) std::this_thread::sleep_for(2 * kSettleTime - second);
     fd_ = ::open(profile.c_str(), O_WRONLY | O_TRUNC);
     put(half());
     const timespec hourAhead{std::time(nullptr) + 3600, 0}, times[2] = {hourAhead, hourAhead};
@@ -231,6 +235,13 @@ class Save {
   std::chrono::steady_clock::time_point lastChange_;
 };
 
+// ext4 made with 128-byte inodes, which keep whole-second times (older installs, SD cards).
+fs::path onCoarseExt4(const fs::path& dir) {
+  const fs::path mount = loopMounted(dir, "mkfs.ext4 -q -F -I 128");
+  if (!mount.empty()) writeFile(mount / "p.ini", Save::text());
+  return mount.empty() ? mount : mount / "p.ini";
+}
+
 fs::path withSave(const fs::path& dir) {
   writeFile(dir / "p.ini", Save::text());
   return dir / "p.ini";
@@ -247,6 +258,7 @@ TEST(ProfileHazard, ASaveUnderWayIsNotBuiltOn) {
     bool ahead;     // the save's times an hour ahead of the clock
     bool finishes;  // while the write waits; else it is held until the write is done
   } cases[] = {
+      {"whole-second times (ext4 -I 128)", onCoarseExt4, BeforeTheWrite, false, true},
       {"times ahead of the clock", withSave, BeforeTheWrite, true, true},
       {"a save that begins just before the replace", withSave, JustBeforeTheReplace, false, true},
       {"a save held past the settle time", withSave, BeforeTheWrite, false, false},

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <iterator>
 #include <mutex>
 #include <thread>
 
@@ -103,30 +105,77 @@ struct stat statusOf(int fd) {
   return st;
 }
 
-// One write's waiting: when it gives up, the file as it was before its last wait, and how long
-// to pause before the next attempt.
+// One write's waiting: when it gives up, the file as it last looked and since when it has
+// looked so, and how long to pause before the next attempt.
 struct Waiting {
   Clock::time_point deadline = Clock::now() + kLongestWait;
   Identity seen;
+  Clock::time_point seenSince;
   Clock::duration pause = kSettleTime;
 };
 
-// Whether a write may build on the file now: as this process left it, changed longer than the
-// settle time ago (and a tick, as the time a change gets may lag it by one), or unchanged
-// through a wait of that long (a file whose times lie ahead of the clock). Otherwise sets the
-// pause until it may have settled.
-bool settled(const Identity& now, Waiting& waiting) {
+// Whether the file fd's times come from this machine's clock: a file system of its own disks or
+// memory. Others (NFS, SMB, FUSE, FAT and exFAT ...) may keep coarse times or take them from a
+// server whose clock is behind ours, so their times prove nothing.
+bool timesFromOurClock(int fd) {
+  static constexpr std::uint32_t kLocal[] = {
+      0xEF53,      // ext2, ext3, ext4
+      0x58465342,  // XFS
+      0x9123683E,  // Btrfs
+      0x01021994,  // tmpfs
+      0xF2F52010,  // F2FS
+      0x794C7630,  // overlayfs
+      0x2FC12FC1,  // ZFS
+      0xCA451A4E,  // bcachefs
+  };
+  struct statfs system {};
+  if (::fstatfs(fd, &system) != 0) return false;
+  const auto type = static_cast<std::uint32_t>(system.f_type);
+  return std::find(std::begin(kLocal), std::end(kLocal), type) != std::end(kLocal);
+}
+
+// The largest power of ten, up to a second, that divides the time t (in nanoseconds).
+std::int64_t stepOf(std::int64_t t) {
+  std::int64_t step = 1;
+  while (step < 1'000'000'000 && t % (step * 10) == 0) step *= 10;
+  return step;
+}
+
+// The resolution the file system keeps the file's times in, at most: the finer step of the two
+// (a second where they are whole seconds, as ext4 with small inodes keeps them), and at least
+// a tick.
+std::chrono::nanoseconds resolutionOf(const Identity& file) {
+  const std::chrono::nanoseconds step(std::min(stepOf(file.modified), stepOf(file.changed)));
+  return std::max<std::chrono::nanoseconds>(step, kTimeTick);
+}
+
+// How long until the file's times prove it has been still for the settle time (zero or less:
+// they prove it now), read on a system clock; times ahead of that clock prove nothing.
+std::chrono::nanoseconds untilTimesProveStill(const Identity& file) {
+  const std::chrono::nanoseconds clock = std::chrono::system_clock::now().time_since_epoch();
+  const auto changed = std::chrono::nanoseconds(std::max(file.modified, file.changed));
+  if (changed > clock) return std::chrono::nanoseconds::max();
+  return kSettleTime + resolutionOf(file) - (clock - changed);
+}
+
+// Whether a write may build on the file now (identity now, its times from our clock when
+// ownClock): as this process's last write left it, proven still for the settle time by its
+// times, or watched unchanged that long by this write. Otherwise sets the pause until then.
+bool settled(const Identity& now, bool ownClock, Waiting& waiting) {
   {
     std::lock_guard<std::mutex> lock(lastLeftMutex);
     if (lastLeft == now) return true;
   }
-  const std::int64_t clock = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                 std::chrono::system_clock::now().time_since_epoch())
-                                 .count();
-  const auto age = std::chrono::nanoseconds(clock - std::max(now.modified, now.changed));
-  if (age >= kSettleTime + kTimeTick || waiting.seen == now) return true;
-  waiting.seen = now;
-  waiting.pause = age > age.zero() ? kSettleTime + kTimeTick - age : Clock::duration(kSettleTime);
+  const Clock::time_point looked = Clock::now();
+  if (waiting.seen != now) {
+    waiting.seen = now;
+    waiting.seenSince = looked;
+  }
+  const Clock::duration unwatched = kSettleTime - (looked - waiting.seenSince);
+  const Clock::duration left =
+      ownClock ? std::min<Clock::duration>(untilTimesProveStill(now), unwatched) : unwatched;
+  if (left <= left.zero()) return true;
+  waiting.pause = left;
   return false;
 }
 
@@ -331,7 +380,7 @@ Outcome writeOnce(const fs::path& target, std::size_t largest, const Edit& edit,
   if (const Outcome open = openLocked(target, seen, largest, waiting, fd, locked);
       open != Outcome::Done)
     return open;
-  if (!settled(identityOf(locked), waiting)) return Outcome::Wait;
+  if (!settled(identityOf(locked), timesFromOurClock(fd.get()), waiting)) return Outcome::Wait;
 
   Bytes text;
   struct stat read {};

@@ -15,13 +15,19 @@
 //     other's change. A writer that waited while another replaced the file starts again on the
 //     new one. A lock another program holds (a read lock too) is waited for, not without end.
 //   - It builds only on a settled file. Programs that do not lock (Wine saves a profile by
-//     truncating it and writing its lines) are seen by what the file is: inode, size,
-//     modification and change times, taken before the edit and again just before the replace.
-//     A file changed meanwhile, or modified less than kSettleTime ago, is waited for until it
-//     has been still that long and then read again; a file exactly as this process's last
-//     write left it needs no wait, so writes in a row run at full speed. Left: a save that
-//     begins in the microseconds between the last check and the rename goes to the replaced
-//     file.
+//     truncating it and writing its lines) are seen by what the file is (its Identity: inode,
+//     size, modification and change times), taken before the edit and again just before the
+//     replace; a file changed meanwhile is waited for and read again. A write builds on a file
+//     only once it has been still for kSettleTime, known from its times where they come from
+//     this machine's clock (a local file system) and tell it: the settle time, their
+//     resolution (judged from their nanoseconds) and a clock tick have passed since them.
+//     Otherwise (whole-second times, times ahead of the clock, a network or FUSE file system,
+//     whose server's clock may be behind ours) the write watches it: the same identity across
+//     kSettleTime. A file exactly as this process's last write left it needs no wait, so writes
+//     in a row run at full speed. Left: a save that begins in the microseconds between the last
+//     check and the rename goes to the replaced file; where times are coarse, a save that begins
+//     after the read and ends at the same length before the last check, within one step of the
+//     times, is not seen.
 //   - Waiting for a lock and for the file to settle takes at most kLongestWait in all; then the
 //     write fails.
 //   - The way is chosen once, before anything is written, from what the file is:

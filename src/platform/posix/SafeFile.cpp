@@ -4,7 +4,6 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -13,12 +12,12 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
-#include <iterator>
 #include <mutex>
 #include <thread>
 
 #include "platform/posix/ProfileHooks.h"
 #include "platform/posix/RegularFile.h"
+#include "platform/posix/Settle.h"
 #include "platform/posix/TemporaryFile.h"
 
 namespace platform::posix {
@@ -78,25 +77,6 @@ using Clock = std::chrono::steady_clock;
 
 // How often a held lock is tried again.
 constexpr auto kLockRetry = std::chrono::milliseconds(5);
-// How far the kernel's clock for file times may run behind the time of the change: a tick.
-constexpr auto kTimeTick = std::chrono::milliseconds(10);
-
-// The file as this process's last write left it: a file still so needs no settling, so a
-// Copy's writes in a row never wait for each other.
-std::mutex lastLeftMutex;
-Identity lastLeft;
-
-// Remembers the file fd as this process left it, written as ours (status written, taken before
-// it was renamed into place or flushed). Not when it has another length or modification time by
-// now: then another program wrote it meanwhile, and the next write must see it settle.
-void rememberLeft(int fd, const struct stat& written) {
-  struct stat status {};
-  if (::fstat(fd, &status) != 0) return;
-  const Identity now = identityOf(status), ours = identityOf(written);
-  if (now.size != ours.size || now.modified != ours.modified) return;
-  std::lock_guard<std::mutex> lock(lastLeftMutex);
-  lastLeft = now;
-}
 
 // The status of the open file fd; all zero when it cannot be had.
 struct stat statusOf(int fd) {
@@ -105,83 +85,17 @@ struct stat statusOf(int fd) {
   return st;
 }
 
-// One write's waiting: when it gives up, the file as it last looked and since when it has
-// looked so, and how long to pause before the next attempt.
+// One write's waiting: when it gives up, its watch over the file, and how long to pause before
+// the next attempt.
 struct Waiting {
   Clock::time_point deadline = Clock::now() + kLongestWait;
-  Identity seen;
-  Clock::time_point seenSince;
+  Watch watch;
   Clock::duration pause = kSettleTime;
 };
 
-// Whether the file fd's times come from this machine's clock: a file system of its own disks or
-// memory. Others (NFS, SMB, FUSE, FAT and exFAT ...) may keep coarse times or take them from a
-// server whose clock is behind ours, so their times prove nothing.
-bool timesFromOurClock(int fd) {
-  static constexpr std::uint32_t kLocal[] = {
-      0xEF53,      // ext2, ext3, ext4
-      0x58465342,  // XFS
-      0x9123683E,  // Btrfs
-      0x01021994,  // tmpfs
-      0xF2F52010,  // F2FS
-      0x794C7630,  // overlayfs
-      0x2FC12FC1,  // ZFS
-      0xCA451A4E,  // bcachefs
-  };
-  struct statfs system {};
-  if (::fstatfs(fd, &system) != 0) return false;
-  const auto type = static_cast<std::uint32_t>(system.f_type);
-  return std::find(std::begin(kLocal), std::end(kLocal), type) != std::end(kLocal);
-}
-
-// The largest power of ten, up to a second, that divides the time t (in nanoseconds).
-std::int64_t stepOf(std::int64_t t) {
-  std::int64_t step = 1;
-  while (step < 1'000'000'000 && t % (step * 10) == 0) step *= 10;
-  return step;
-}
-
-// The resolution the file system keeps the file's times in, at most: the finer step of the two
-// (a second where they are whole seconds, as ext4 with small inodes keeps them), and at least
-// a tick.
-std::chrono::nanoseconds resolutionOf(const Identity& file) {
-  const std::chrono::nanoseconds step(std::min(stepOf(file.modified), stepOf(file.changed)));
-  return std::max<std::chrono::nanoseconds>(step, kTimeTick);
-}
-
-// How long until the file's times prove it has been still for the settle time (zero or less:
-// they prove it now), read on a system clock; times ahead of that clock prove nothing.
-std::chrono::nanoseconds untilTimesProveStill(const Identity& file) {
-  const std::chrono::nanoseconds clock = std::chrono::system_clock::now().time_since_epoch();
-  const auto changed = std::chrono::nanoseconds(std::max(file.modified, file.changed));
-  if (changed > clock) return std::chrono::nanoseconds::max();
-  return kSettleTime + resolutionOf(file) - (clock - changed);
-}
-
-// Whether a write may build on the file now (identity now, its times from our clock when
-// ownClock): as this process's last write left it, proven still for the settle time by its
-// times, or watched unchanged that long by this write. Otherwise sets the pause until then.
-bool settled(const Identity& now, bool ownClock, Waiting& waiting) {
-  {
-    std::lock_guard<std::mutex> lock(lastLeftMutex);
-    if (lastLeft == now) return true;
-  }
-  const Clock::time_point looked = Clock::now();
-  if (waiting.seen != now) {
-    waiting.seen = now;
-    waiting.seenSince = looked;
-  }
-  const Clock::duration unwatched = kSettleTime - (looked - waiting.seenSince);
-  const Clock::duration left =
-      ownClock ? std::min<Clock::duration>(untilTimesProveStill(now), unwatched) : unwatched;
-  if (left <= left.zero()) return true;
-  waiting.pause = left;
-  return false;
-}
-
 // The answer when the file changed while it was being edited: wait until it is still.
 Outcome changedMeanwhile(Waiting& waiting) {
-  waiting.seen = {};
+  waiting.watch = {};
   waiting.pause = kSettleTime;
   return Outcome::Wait;
 }
@@ -380,7 +294,8 @@ Outcome writeOnce(const fs::path& target, std::size_t largest, const Edit& edit,
   if (const Outcome open = openLocked(target, seen, largest, waiting, fd, locked);
       open != Outcome::Done)
     return open;
-  if (!settled(identityOf(locked), timesFromOurClock(fd.get()), waiting)) return Outcome::Wait;
+  waiting.pause = untilSettled(fd.get(), identityOf(locked), waiting.watch);
+  if (waiting.pause > waiting.pause.zero()) return Outcome::Wait;
 
   Bytes text;
   struct stat read {};

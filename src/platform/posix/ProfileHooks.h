@@ -1,5 +1,6 @@
-// Knobs of the Linux host's profile writes, for tests and benchmarks only. The program itself
-// never calls these: by default every write is flushed to disk before it replaces the old file.
+// Knobs of the Linux host's profile reads and writes, for tests and benchmarks only. The program
+// itself never calls these: by default every write is flushed to disk before it replaces the old
+// file, and no hook runs.
 #pragma once
 
 #include <functional>

@@ -43,7 +43,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/posix/SafeFile.h"
+#include "platform/posix/RegularFile.h"
 
 namespace platform::posix::hive {
 
@@ -74,7 +74,7 @@ struct Identity {
 // A hive file's bytes, read front to back from where it is opened or put.
 class Source {
  public:
-  // Opens as RegularFile does (SafeFile.h): without blocking (a FIFO never stalls the open),
+  // Opens as RegularFile does (RegularFile.h): without blocking (a FIFO never stalls the open),
   // regular files only, also through symbolic links: a folder, a FIFO or a device such as
   // /dev/zero reads as no bytes at all. Reads at most the size the file had when opened, so a
   // file that grows while it is read ends there; one rewritten in place yields whatever bytes it

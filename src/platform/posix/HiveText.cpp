@@ -13,11 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-Identity identityOf(const struct stat& info) {
-  return {info.st_dev, info.st_ino, static_cast<std::uint64_t>(info.st_size), info.st_mtim.tv_sec,
-          info.st_mtim.tv_nsec};
-}
-
 // Where the text ends for the reader: at the start of its first line longer than kMaxLine, as
 // if the file ended there. Such a line holds a whole block of kMaxLine / 2 bytes, so only the
 // blocks without a line end are looked at closer: a few memchr calls for a hive of megabytes.
@@ -166,7 +161,7 @@ bool parseHexList(Lines& lines, std::string_view line, std::size_t pos,
 std::shared_ptr<const Text> load(const fs::path& file) {
   RegularFile source(file);
   if (!source.open()) return nullptr;
-  const Identity identity = identityOf(source.status());
+  const Identity identity = source.identity();
   // The texts still held somewhere, by path: an open key keeps its hive's text, so a hive is
   // not read again while keys of it are open and the file stays as it was.
   static std::mutex mutex;

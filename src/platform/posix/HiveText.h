@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "platform/posix/Hive.h"
-#include "platform/posix/SafeFile.h"
+#include "platform/posix/RegularFile.h"
 
 namespace platform::posix::hive {
 
@@ -20,20 +20,14 @@ inline constexpr std::size_t kMaxHive = std::size_t{256} << 20;
 // Wow6432Node, folded: the 32-bit view's key.
 inline constexpr std::u16string_view kWow = u"WOW6432NODE";
 
-// A hive file's bytes as read whole, and the file as it was opened for the read: a file that
-// differs in any of these since is read again.
-struct Identity {
-  std::uint64_t device = 0, inode = 0, size = 0;
-  std::int64_t modifiedSeconds = 0, modifiedNanoseconds = 0;
-  bool operator==(const Identity&) const = default;
-};
-
+// A hive file's bytes as read whole, and the file as it was opened for the read: a file with
+// another identity since is read again.
 struct Text {
   Identity identity;
   Bytes bytes;  // the file up to its first line longer than kMaxLine
 };
 
-// The hive file's text. Opens as RegularFile does (SafeFile.h): regular files only, also through
+// The hive file's text. Opens as RegularFile does (RegularFile.h): regular files only, also through
 // symbolic links; null for anything else (a folder, a FIFO, /dev/zero) and a missing file. The
 // file is read whole, once: a text still held elsewhere (an open key holds its hive's) that was
 // read from the file as it is now is given again. A file over kMaxHive bytes reads as empty,

@@ -17,7 +17,7 @@
 
 #include "platform/posix/GameManagers.h"
 #include "platform/posix/Hive.h"
-#include "platform/posix/SafeFile.h"
+#include "platform/posix/RegularFile.h"
 #include "platform/posix/Text.h"
 
 namespace platform::posix::prefix {

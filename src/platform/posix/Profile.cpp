@@ -14,6 +14,7 @@
 #include "platform/Platform.h"
 #include "platform/posix/HostPath.h"
 #include "platform/posix/ProfileText.h"
+#include "platform/posix/RegularFile.h"
 #include "platform/posix/SafeFile.h"
 
 namespace {

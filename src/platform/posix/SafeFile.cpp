@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -21,89 +22,11 @@
 #include <vector>
 
 #include "platform/posix/ProfileHooks.h"
+#include "platform/posix/RegularFile.h"
 
 namespace platform::posix {
 
 namespace fs = std::filesystem;
-
-Fd& Fd::operator=(Fd&& other) noexcept {
-  if (this != &other) {
-    reset(other.fd_);
-    other.fd_ = -1;
-  }
-  return *this;
-}
-
-void Fd::reset(int fd) {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = fd;
-}
-
-RegularFile::RegularFile(const fs::path& path)
-    : fd_(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)) {
-  if (fd_.get() < 0) return;
-  if (::fstat(fd_.get(), &status_) != 0 || !S_ISREG(status_.st_mode)) {
-    fd_.reset();
-    return;
-  }
-  left_ = static_cast<std::uint64_t>(status_.st_size);
-}
-
-std::size_t RegularFile::read(char* into, std::size_t room) {
-  room = static_cast<std::size_t>(std::min<std::uint64_t>(room, left_));
-  while (room > 0) {
-    const ssize_t got = ::read(fd_.get(), into, room);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    left_ -= static_cast<std::uint64_t>(got);
-    return static_cast<std::size_t>(got);
-  }
-  left_ = 0;
-  return 0;
-}
-
-bool RegularFile::seek(std::uint64_t offset) {
-  const auto size = static_cast<std::uint64_t>(status_.st_size);
-  if (!open() || offset > size || ::lseek(fd_.get(), static_cast<off_t>(offset), SEEK_SET) < 0)
-    return false;
-  left_ = size - offset;
-  return true;
-}
-
-namespace {
-
-// The whole content of the open file fd from its first byte, at most bound bytes, into text.
-RegularFile::Whole readFrom(int fd, std::size_t sizeHint, std::size_t bound, Bytes& text) {
-  text.resize(std::min(sizeHint, bound) + 1);
-  std::size_t have = 0;
-  RegularFile::Whole result = RegularFile::Whole::Read;
-  for (;;) {
-    if (have == text.size()) text.resize(std::min(text.size() * 2, bound + 1));
-    const ssize_t got =
-        ::pread(fd, text.data() + have, text.size() - have, static_cast<off_t>(have));
-    if (got > 0) {
-      have += static_cast<std::size_t>(got);
-      if (have <= bound) continue;
-      have = bound;
-      result = RegularFile::Whole::TooBig;
-    } else if (got < 0 && errno == EINTR) {
-      continue;
-    } else if (got < 0) {
-      result = RegularFile::Whole::Failed;
-    }
-    break;
-  }
-  text.resize(have);
-  return result;
-}
-
-}  // namespace
-
-RegularFile::Whole RegularFile::readWhole(std::size_t bound, Bytes& text) const {
-  text.clear();
-  if (!open()) return Whole::Failed;
-  return readFrom(fd_.get(), static_cast<std::size_t>(status_.st_size), bound, text);
-}
 
 namespace {
 
@@ -268,26 +191,6 @@ constexpr auto kLongestWait = std::chrono::seconds(5);
 // How often a held lock is tried again.
 constexpr auto kLockRetry = std::chrono::milliseconds(5);
 
-// What a file is: which file, how long, and when its content and status last changed. Two equal
-// identities mean nobody wrote the file in between (to the resolution of its times). All zero is
-// no file (no file has inode 0).
-struct Identity {
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = 0;
-  std::int64_t modified = 0, changed = 0;  // nanoseconds since the epoch
-
-  bool operator==(const Identity&) const = default;
-};
-
-std::int64_t nanoseconds(const timespec& t) {
-  return std::int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec;
-}
-
-Identity identityOf(const struct stat& st) {
-  return {st.st_dev, st.st_ino, st.st_size, nanoseconds(st.st_mtim), nanoseconds(st.st_ctim)};
-}
-
 // The file as this process's last write left it: a file still so needs no settling, so a
 // Copy's writes in a row never wait for each other.
 std::mutex lastLeftMutex;
@@ -297,12 +200,12 @@ Identity lastLeft;
 // it was renamed into place or flushed). Not when it has another length or modification time by
 // now: then another program wrote it meanwhile, and the next write must see it settle.
 void rememberLeft(int fd, const struct stat& written) {
-  struct stat now {};
-  if (::fstat(fd, &now) != 0 || now.st_size != written.st_size ||
-      nanoseconds(now.st_mtim) != nanoseconds(written.st_mtim))
-    return;
+  struct stat status {};
+  if (::fstat(fd, &status) != 0) return;
+  const Identity now = identityOf(status), ours = identityOf(written);
+  if (now.size != ours.size || now.modified != ours.modified) return;
   std::lock_guard<std::mutex> lock(lastLeftMutex);
-  lastLeft = identityOf(now);
+  lastLeft = now;
 }
 
 // The status of the open file fd; all zero when it cannot be had.
@@ -535,8 +438,7 @@ Outcome writeOnce(const fs::path& target, std::size_t largest, const Edit& edit,
 
   Bytes text;
   struct stat read {};
-  if (readFrom(fd.get(), static_cast<std::size_t>(locked.st_size), largest, text) !=
-          RegularFile::Whole::Read ||
+  if (readWhole(fd.get(), static_cast<std::size_t>(locked.st_size), largest, text) != Whole::Read ||
       ::fstat(fd.get(), &read) != 0)
     return Outcome::Failed;
   if (identityOf(read) != identityOf(locked)) return changedMeanwhile(waiting);

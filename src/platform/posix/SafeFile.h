@@ -1,11 +1,6 @@
-// Reading and replacing small regular files safely on the Linux host: the profile writes use it,
-// and any reader of a file that may be a FIFO, a device or huge opens through it.
+// Replacing small regular files safely on the Linux host: the profile writes use it.
 //
-// Reading. RegularFile opens without blocking (a FIFO never stalls the open), follows symbolic
-// links, and takes regular files only: a folder, a FIFO, a socket or a device is no file. Its
-// reads never block either and stop where the caller's bound says.
-//
-// Replacing. rewriteFile(path, largest, edit) reads the file whole, asks edit for its new bytes
+// rewriteFile(path, largest, edit) reads the file whole, asks edit for its new bytes
 // and puts them in its place so that the file is always either the old one or the new one:
 //   - It writes through symbolic links to their final target (relative links resolve against
 //     the link's folder; a loop of links fails).
@@ -48,92 +43,13 @@
 // Every failure leaves the old file as it was and no temporary file behind.
 #pragma once
 
-#include <sys/stat.h>
-
 #include <cstddef>
 #include <filesystem>
 #include <functional>
-#include <memory>
-#include <new>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
 
 namespace platform::posix {
-
-// Owns an open file descriptor.
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() { reset(); }
-  Fd(Fd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-  Fd& operator=(Fd&& other) noexcept;
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  void reset(int fd = -1);
-
- private:
-  int fd_;
-};
-
-// The bytes of a file. Growing it leaves the new bytes unset, as they are read over at once:
-// clearing a large file's buffer first would cost a good part of a read.
-template <class T>
-struct UnsetAllocator : std::allocator<T> {
-  template <class U>
-  struct rebind {
-    using other = UnsetAllocator<U>;
-  };
-  template <class U, class... Args>
-  void construct(U* at, Args&&... args) {
-    ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
-  }
-  template <class U>
-  void construct(U* at) {
-    ::new (static_cast<void*>(at)) U;  // default-initialised: left unset
-  }
-};
-using Bytes = std::vector<char, UnsetAllocator<char>>;
-
-inline std::string_view view(const Bytes& bytes) {
-  return std::string_view(bytes.data(), bytes.size());
-}
-
-// A regular file opened for reading without blocking.
-class RegularFile {
- public:
-  // Opens path (through symbolic links). Not open() when it cannot be opened or is no regular
-  // file.
-  explicit RegularFile(const std::filesystem::path& path);
-
-  bool open() const { return fd_.get() >= 0; }
-  int fd() const { return fd_.get(); }
-  // The file's status when it was opened.
-  const struct stat& status() const { return status_; }
-
-  // Up to room further bytes into into, never past the size the file had when opened (a file
-  // that grows while it is read ends there). 0 at the end, on a read error, or when not open.
-  std::size_t read(char* into, std::size_t room);
-  // Goes on reading at byte offset, no further than the size the file had when opened; false
-  // when it cannot (not open, offset past that size, or the seek fails).
-  bool seek(std::uint64_t offset);
-
-  enum class Whole {
-    Read,    // text holds the whole file
-    TooBig,  // the file holds more than bound bytes: text holds the first bound
-    Failed,  // not open, or a read failed: text holds the bytes before the failure
-  };
-  // The file from its first byte to its end (also past the size it had when opened), at most
-  // bound bytes, into text.
-  Whole readWhole(std::size_t bound, Bytes& text) const;
-
- private:
-  Fd fd_;
-  struct stat status_ {};
-  std::uint64_t left_ = 0;  // what read may still give
-};
 
 // What an edit makes of a file's bytes.
 struct NewContent {

@@ -1,10 +1,12 @@
 #include "platform/posix/RegularFile.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 
 namespace platform::posix {
 
@@ -21,6 +23,39 @@ Fd& Fd::operator=(Fd&& other) noexcept {
 void Fd::reset(int fd) {
   if (fd_ >= 0) ::close(fd_);
   fd_ = fd;
+}
+
+namespace {
+
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+std::size_t inHugePages(std::size_t size) {
+  return (size + kHugePage - 1) / kHugePage * kHugePage;
+}
+
+}  // namespace
+
+void* allocateBytes(std::size_t size) {
+  if (size < kHugePage) return ::operator new(size);
+  // Mapped with a huge page to spare, so that a 2 MiB boundary lies in it; the rest is given back.
+  const std::size_t length = inHugePages(size);
+  void* mapped = ::mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapped == MAP_FAILED) throw std::bad_alloc();
+  const auto start = reinterpret_cast<std::uintptr_t>(mapped);
+  const std::uintptr_t at = (start + kHugePage - 1) & ~std::uintptr_t{kHugePage - 1};
+  if (at > start) ::munmap(mapped, at - start);
+  if (const std::size_t after = start + kHugePage - at)
+    ::munmap(reinterpret_cast<void*>(at + length), after);
+  ::madvise(reinterpret_cast<void*>(at), length, MADV_HUGEPAGE);  // a hint: 4 KiB pages without
+  return reinterpret_cast<void*>(at);
+}
+
+void freeBytes(void* at, std::size_t size) {
+  if (size < kHugePage)
+    ::operator delete(at);
+  else
+    ::munmap(at, inHugePages(size));
 }
 
 namespace {

@@ -36,6 +36,13 @@ class Fd {
   int fd_;
 };
 
+// Room for bytes that are read over at once. Below 2 MiB, from the heap; from 2 MiB on, a mapping
+// of its own at a 2 MiB boundary that asks for huge pages: every fresh 4 KiB page costs a fault
+// when it is first written, and where a host's virtual machine shadows the page tables, those
+// faults cost a whole read of a 20 MB hive ten times over.
+void* allocateBytes(std::size_t size);
+void freeBytes(void* at, std::size_t size);
+
 // The bytes of a file. Growing it leaves the new bytes unset, as they are read over at once:
 // clearing a large file's buffer first would cost a good part of a read.
 template <class T>
@@ -44,6 +51,8 @@ struct UnsetAllocator : std::allocator<T> {
   struct rebind {
     using other = UnsetAllocator<U>;
   };
+  T* allocate(std::size_t n) { return static_cast<T*>(allocateBytes(n * sizeof(T))); }
+  void deallocate(T* at, std::size_t n) { freeBytes(at, n * sizeof(T)); }
   template <class U, class... Args>
   void construct(U* at, Args&&... args) {
     ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "WinePrefix.h"
+#include "platform/posix/StartLine.h"
 
 namespace {
 

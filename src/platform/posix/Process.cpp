@@ -55,6 +55,16 @@ std::vector<std::string> childEnvironment(const posix::prefix::Choice& choice) {
   return env;
 }
 
+// The program and arguments that start exe (an absolute host path) as launch says.
+std::vector<std::string> commandLine(const posix::prefix::Launch& launch, const fs::path& exe) {
+  std::vector<std::string> line;
+  if (!launch.runtime.empty()) line = {launch.runtime.string(), "--verb=waitforexitandrun", "--"};
+  line.push_back(launch.runner.string());
+  if (launch.proton) line.push_back("waitforexitandrun");
+  line.push_back(exe.string());
+  return line;
+}
+
 // Waits for the child on a thread of its own, so that it leaves no zombie behind while the
 // program stays resident. The program never looks at the result.
 void reapLater(pid_t pid) {
@@ -116,7 +126,7 @@ std::int32_t startProgram(const std::string& path, int /*windowStyle: Wine shows
   // chosen, as absolute paths: nothing is looked up here, in the game's folder.
   const std::shared_ptr<const posix::prefix::Choice> choice = posix::prefix::inForce();
   if (choice->launch.runner.empty()) return 0;
-  std::vector<std::string> line = posix::prefix::commandLine(choice->launch, host);
+  std::vector<std::string> line = commandLine(choice->launch, host);
   std::vector<std::string> env = childEnvironment(*choice);
   const auto pointers = [](std::vector<std::string>& strings) {
     std::vector<char*> list;

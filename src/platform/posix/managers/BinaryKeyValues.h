@@ -22,7 +22,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/posix/KeyValues.h"
+#include "platform/posix/managers/KeyValues.h"
 
 namespace platform::posix::binarykeyvalues {
 

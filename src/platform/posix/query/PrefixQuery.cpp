@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "platform/posix/Prefix.h"
+#include "platform/posix/StartLine.h"
 
 int main() {
   namespace prefix = platform::posix::prefix;

@@ -1,13 +1,16 @@
-// Steam's prefixes of games added by hand, and the Proton that runs each (GameManagers.h).
+// Steam: the compatdata prefixes of games added by hand in every library of every Steam
+// folder, and the Proton that runs each (the tool config.vdf maps the game to, else the one
+// config_info names), in the Steam Linux Runtime when the tool asks for one a library has.
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <system_error>
 
-#include "platform/posix/GameManagers.h"
-#include "platform/posix/KeyValues.h"
+#include "platform/posix/managers/KeyValues.h"
+#include "platform/posix/managers/ManagerFiles.h"
+#include "platform/posix/managers/Places.h"
 
-namespace platform::posix::prefix {
+namespace platform::posix::managers {
 namespace {
 
 namespace fs = std::filesystem;
@@ -138,11 +141,11 @@ Launch launchOf(const fs::path& steamFolder, const std::vector<fs::path>& librar
 
 }  // namespace
 
-std::optional<ManagerPrefix> steam(const fs::path& home, const Accepts& accepts) {
-  const fs::path flatpak = home / ".var/app/com.valvesoftware.Steam";
+std::optional<Candidate> steam(const Places& places, const Accepts& accepts) {
+  const Places flatpak = places.ofFlatpak("com.valvesoftware.Steam");
   std::vector<fs::path> steamFolders, seenFolders, seenLibraries;
-  for (const fs::path& folder : {home / ".steam/root", home / ".local/share/Steam",
-                                 flatpak / ".local/share/Steam", flatpak / "data/Steam"})
+  for (const fs::path& folder : {places.home / ".steam/root", places.home / ".local/share/Steam",
+                                 flatpak.home / ".local/share/Steam", flatpak.dataHome / "Steam"})
     addOnce(steamFolders, seenFolders, folder);
   for (const fs::path& steamFolder : steamFolders) {
     const std::vector<fs::path> libraries = librariesOf(steamFolder, seenLibraries);
@@ -153,11 +156,11 @@ std::optional<ManagerPrefix> steam(const fs::path& home, const Accepts& accepts)
         const fs::path compat = compatdata / id;
         std::error_code ec;
         if (!fs::is_directory(compat / "pfx", ec) || !accepts(compat / "pfx")) continue;
-        return ManagerPrefix{compat / "pfx", id, launchOf(steamFolder, libraries, compat, id)};
+        return Candidate{compat / "pfx", id, launchOf(steamFolder, libraries, compat, id)};
       }
     }
   }
   return std::nullopt;
 }
 
-}  // namespace platform::posix::prefix
+}  // namespace platform::posix::managers

@@ -1,10 +1,12 @@
-// Heroic's games: their prefixes, runners and environments (GameManagers.h).
+// Heroic: each game's GamesConfig/<app>.json (its settings under the app name; a setting left
+// out: config.json's defaultSettings), its winePrefix, its Wine or Proton, its variables.
 #include <nlohmann/json.hpp>
 #include <system_error>
 
-#include "platform/posix/GameManagers.h"
+#include "platform/posix/managers/ManagerFiles.h"
+#include "platform/posix/managers/Places.h"
 
-namespace platform::posix::prefix {
+namespace platform::posix::managers {
 namespace {
 
 namespace fs = std::filesystem;
@@ -33,9 +35,8 @@ std::string stringOf(const json* value) {
 
 // A path Heroic recorded: a leading ~ is the home; anything not absolute then is none.
 fs::path recordedPath(const std::string& text, const fs::path& home) {
-  if (text == "~") return home;
-  if (text.starts_with("~/")) return home / text.substr(2);
-  return text.starts_with('/') ? fs::path(text) : fs::path();
+  const fs::path path = text == "~" ? home : fromHome(text, home);
+  return path.is_absolute() ? path : fs::path();
 }
 
 bool climbs(const fs::path& path) {
@@ -49,8 +50,7 @@ Variables environmentOf(const json* options) {
   if (!options || !options->is_array()) return variables;
   for (const json& option : *options) {
     const std::string key = stringOf(member(&option, "key"));
-    if (!key.empty() && key.find('=') == std::string::npos)
-      variables.emplace_back(key, stringOf(member(&option, "value")));
+    if (isVariableName(key)) variables.emplace_back(key, stringOf(member(&option, "value")));
   }
   return variables;
 }
@@ -84,10 +84,10 @@ Launch launchOf(const json* wineVersion, const fs::path& winePrefix, const fs::p
 
 }  // namespace
 
-std::optional<ManagerPrefix> heroic(const fs::path& home, const fs::path& configHome,
-                                    const Accepts& accepts) {
-  for (const fs::path& folder :
-       {configHome / "heroic", home / ".var/app/com.heroicgameslauncher.hgl/config/heroic"}) {
+std::optional<Candidate> heroic(const Places& places, const Accepts& accepts) {
+  const fs::path& home = places.home;
+  for (const Places& at : places.nativeThenFlatpak("com.heroicgameslauncher.hgl")) {
+    const fs::path folder = at.configHome / "heroic";
     const std::vector<fs::path> files = sortedEntries(folder / "GamesConfig", false, ".json");
     if (files.empty()) continue;
     const std::optional<json> config = readObject(folder / "config.json");
@@ -110,10 +110,10 @@ std::optional<ManagerPrefix> heroic(const fs::path& home, const fs::path& config
       if (!accepts(prefix)) continue;
       Launch launch = launchOf(setting("wineVersion"), winePrefix, home);
       launch.environment = environmentOf(setting("enviromentOptions"));
-      return ManagerPrefix{prefix, app, std::move(launch)};
+      return Candidate{prefix, app, std::move(launch)};
     }
   }
   return std::nullopt;
 }
 
-}  // namespace platform::posix::prefix
+}  // namespace platform::posix::managers

@@ -1,5 +1,5 @@
 // Steam's KeyValues, text and binary: what the readers make of well-formed and damaged input.
-#include "platform/posix/KeyValues.h"
+#include "platform/posix/managers/KeyValues.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,65 @@
+#include "platform/posix/StartLine.h"
+
+#include <unicode/utf8.h>
+
+#include <cstdint>
+#include <string_view>
+
+namespace platform::posix::prefix {
+namespace {
+
+// text as it may be shown on a terminal: control characters (C0, DEL, C1), '\\' and bytes
+// that are not UTF-8 escaped as \n, \r, \t, \\ or \xhh, so that it stays one line of the
+// characters it names.
+std::string escapedForTerminal(std::string_view text) {
+  std::string shown;
+  const auto length = static_cast<std::int32_t>(text.size());
+  for (std::int32_t at = 0; at < length;) {
+    const std::int32_t start = at;
+    UChar32 c = 0;
+    U8_NEXT(text.data(), at, length, c);
+    if (c == '\\')
+      shown += "\\\\";
+    else if (c == '\n')
+      shown += "\\n";
+    else if (c == '\r')
+      shown += "\\r";
+    else if (c == '\t')
+      shown += "\\t";
+    else if (c < 0x20 || (c >= 0x7f && c <= 0x9f))  // also c < 0: not UTF-8
+      for (std::int32_t i = start; i < at; ++i) {
+        static constexpr char kDigits[] = "0123456789abcdef";
+        const auto byte = static_cast<unsigned char>(text[static_cast<std::size_t>(i)]);
+        shown += {'\\', 'x', kDigits[byte >> 4], kDigits[byte & 15]};
+      }
+    else
+      shown += text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(at - start));
+  }
+  return shown;
+}
+
+// What chose the prefix, as the line shows it in parentheses.
+std::string chosenBy(const Choice& choice) {
+  const std::string place(choice.place);
+  if (choice.winePrefix)
+    return place.empty() ? "WINEPREFIX" : "WINEPREFIX; " + place + ": " + choice.source;
+  if (!choice.holdsGame) return place + ", no prefix found holds the game";
+  return choice.source.empty() ? place : place + ": " + choice.source;
+}
+
+}  // namespace
+
+std::string describe(const Choice& choice) {
+  std::string line = "kestrun: prefix " + choice.prefix.string() + " (" + chosenBy(choice) + "), ";
+  const Launch& launch = choice.launch;
+  if (launch.runner.empty()) {
+    line += "no Wine found (" + launch.from + ")";
+  } else {
+    line +=
+        (launch.proton ? "proton " : "wine ") + launch.runner.string() + " (" + launch.from + ")";
+    if (!launch.runtime.empty()) line += ", runtime " + launch.runtime.string();
+  }
+  return escapedForTerminal(line);
+}
+
+}  // namespace platform::posix::prefix

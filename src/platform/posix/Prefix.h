@@ -36,7 +36,8 @@ using managers::Variables;
 
 // The variables a choice depends on; nullopt when unset.
 struct Environment {
-  std::optional<std::string> winePrefix, wine, home, xdgConfigHome, xdgDataHome, path;
+  std::optional<std::string> winePrefix, wine, home, xdgConfigHome, xdgDataHome, path,
+      steamExtraCompatTools;
   // The folder a relative WINEPREFIX or WINE is taken from.
   std::filesystem::path startFolder;
 

@@ -1,10 +1,12 @@
 // The start line: the one line that tells a choice of the prefix search (Prefix.h), shown on
-// standard error when the choice is made.
+// standard error when the choice is made; and the game's start line, shown each time the game
+// is started (Start.h).
 #pragma once
 
 #include <string>
 
 #include "platform/posix/Prefix.h"
+#include "platform/posix/Start.h"
 
 namespace platform::posix::prefix {
 
@@ -16,6 +18,15 @@ namespace platform::posix::prefix {
 //     /.../GE-Proton9-20/proton (steam's tool for the game), runtime /.../_v2-entry-point
 // Control characters, '\' and bytes that are not UTF-8 in it are escaped (\n, \r, \t, \\, \xhh),
 // so a name with a line break or a terminal escape sequence cannot make it two lines or more.
+// A runtime the tool asks for that no library has is named as `runtime 1628350 missing`.
 std::string describe(const Choice& choice);
+
+// The game's start line, told each time the game is started: what runs, and in parentheses the
+// hand-off's record or why there is no hand-off (Start.h), escaped as the start line is:
+//   kestrun: start /usr/bin/steam steam://rungameid/14567973683929432064 (steam's shortcut
+//     "Gunship!")
+//   kestrun: start /.../GE-Proton9-20/proton waitforexitandrun /.../gunship.exe (steam's
+//     shortcut "Gunship!" starts /home/ann/Games/Gunship!/gunship.exe)
+std::string describe(const Start& start);
 
 }  // namespace platform::posix::prefix

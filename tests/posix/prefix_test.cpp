@@ -53,6 +53,12 @@ TEST(Prefix, TheFirstPrefixThatHoldsTheGameAndItsOwnWine) {
        {"+Games/a", "*bin/x/bin/wine",
         "lc/a.yml={game: {prefix: ~/Games/a}, wine: {version: ../../../../../../bin/x}}"},
        "prefix ~/Games/a (lutris: ~/.config/lutris/games/a.yml), wine ~/bin/wine (PATH)"},
+      {"lutris: ~//Games/a is the home's Games/a, as a shell reads it",
+       {"+Games/a", "lc/a.yml=game: {prefix: ~//Games/a}"},
+       "prefix ~/Games/a (lutris: ~/.config/lutris/games/a.yml), wine ~/bin/wine (PATH)"},
+      {"lutris: a prefix of ~ alone is the home",
+       {"+", "lc/a.yml=game: {prefix: '~'}"},
+       "prefix ~ (lutris: ~/.config/lutris/games/a.yml), wine ~/bin/wine (PATH)"},
       {"lutris before bottles before playonlinux",
        {"+Games/z", "+b/bottles/a", "+pol/wineprefix/a",
         "ld/games/z.yml=game: {prefix: ~/Games/z}"},
@@ -105,6 +111,11 @@ TEST(Prefix, TheFirstPrefixThatHoldsTheGameAndItsOwnWine) {
        "prefix ~/.local/share/bottles/bottles/a\\nkestrun: prefix \\x1b[1m\\xff\\\\"
        "\\xc2\\x9b\xc3\xa9 (bottles: a\\nkestrun: prefix \\x1b[1m\\xff\\\\\\xc2\\x9b"
        "\xc3\xa9), wine ~/bin/wine (PATH)"},
+      {"the line breaks and format characters of Unicode are escaped too",
+       {"+b/bottles/a\u2028kestrun: prefix \u202e\u2029\U000e0001"},
+       "prefix ~/.local/share/bottles/bottles/a\\u2028kestrun: prefix \\u202e\\u2029"
+       "\\U000e0001 (bottles: a\\u2028kestrun: prefix \\u202e\\u2029\\U000e0001), "
+       "wine ~/bin/wine (PATH)"},
       {"heroic: native before Flatpak, by file name; damaged JSON and another app's name "
        "skipped; ~ is the home, pfx inside is the prefix; a Proton runner",
        {"+hp/a/pfx", "+hp/b", "+hp/c", R"(h/GamesConfig/0.json={"0": {"winePrefix": "~/hp/c")",

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string_view>
 #include <system_error>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/posix/Hive.h"
@@ -179,6 +180,23 @@ Choice choose(const Environment& env) {
   choice.source = found->source;
   choice.launch = chooseRunner(env, std::move(found->launch));
   return choice;
+}
+
+std::vector<std::string> gameEnvironment(const Choice& choice, const char* const* inherited) {
+  Variables set = choice.launch.environment;
+  set.emplace_back("WINEPREFIX", choice.prefix.string());
+  set.insert(set.end(), choice.launch.own.begin(), choice.launch.own.end());
+  // Where each name is set last: one pass, then one look-up per entry.
+  std::unordered_map<std::string_view, std::size_t> lastSetting;
+  for (std::size_t i = 0; i < set.size(); ++i) lastSetting[set[i].first] = i;
+  std::vector<std::string> env;
+  for (const char* const* entry = inherited; entry && *entry; ++entry) {
+    const std::string_view text(*entry);
+    if (!lastSetting.contains(text.substr(0, text.find('=')))) env.emplace_back(text);
+  }
+  for (std::size_t i = 0; i < set.size(); ++i)
+    if (lastSetting[set[i].first] == i) env.push_back(set[i].first + "=" + set[i].second);
+  return env;
 }
 
 std::shared_ptr<const Choice> inForce() {

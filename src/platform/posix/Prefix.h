@@ -26,6 +26,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/posix/managers/Places.h"
 
@@ -66,6 +67,12 @@ Choice choose(const Environment& env);
 
 // Whether prefix holds the game.
 bool holdsGame(const std::filesystem::path& prefix);
+
+// The game's environment: the entries of inherited (a process's environ, ended by nullptr)
+// under the manager's variables, under WINEPREFIX naming the prefix, under the launch's own
+// variables (which name WINEPREFIX themselves where the manager sets it otherwise: Heroic's
+// Proton games). A name set more than once keeps its last setting, in that setting's place.
+std::vector<std::string> gameEnvironment(const Choice& choice, const char* const* inherited);
 
 // The choice in force for this process: made on first use, told on standard error (the start
 // line, StartLine.h), and kept until one of the variables changes (which the program itself

@@ -37,27 +37,6 @@ std::string reason(int error) {
   return std::generic_category().message(error);
 }
 
-// The environment of the game: ours, under the manager's variables, under WINEPREFIX naming
-// the prefix in force, under the start's own variables. A later setting of a name wins.
-std::vector<std::string> childEnvironment(const posix::prefix::Choice& choice) {
-  posix::prefix::Variables set = choice.launch.environment;
-  set.emplace_back("WINEPREFIX", choice.prefix.string());
-  set.insert(set.end(), choice.launch.own.begin(), choice.launch.own.end());
-  const auto setLater = [&](std::string_view name, std::size_t after) {
-    for (std::size_t i = after; i < set.size(); ++i)
-      if (set[i].first == name) return true;
-    return false;
-  };
-  std::vector<std::string> env;
-  for (char** entry = environ; entry && *entry; ++entry) {
-    const std::string_view text(*entry);
-    if (!setLater(text.substr(0, text.find('=')), 0)) env.emplace_back(text);
-  }
-  for (std::size_t i = 0; i < set.size(); ++i)
-    if (!setLater(set[i].first, i + 1)) env.push_back(set[i].first + "=" + set[i].second);
-  return env;
-}
-
 // Waits for the child on a thread of its own, so that it leaves no zombie behind while the
 // program stays resident. The program never looks at the result.
 void reapLater(pid_t pid) {
@@ -128,7 +107,7 @@ std::int32_t startProgram(const std::string& path, int /*windowStyle: Wine shows
   if (start.handedOff)
     for (char** entry = environ; entry && *entry; ++entry) env.emplace_back(*entry);
   else
-    env = childEnvironment(*choice);
+    env = posix::prefix::gameEnvironment(*choice, environ);
   const auto pointers = [](std::vector<std::string>& strings) {
     std::vector<char*> list;
     for (std::string& text : strings) list.push_back(text.data());

@@ -1,5 +1,6 @@
 #include "platform/posix/StartLine.h"
 
+#include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
 #include <cstdint>
@@ -8,9 +9,27 @@
 namespace platform::posix::prefix {
 namespace {
 
+constexpr char kDigits[] = "0123456789abcdef";
+
+// value in hex, digits long, after the escape's letters.
+std::string hexEscape(std::string_view letters, std::uint32_t value, int digits) {
+  std::string escape(letters);
+  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) escape += kDigits[value >> shift & 15];
+  return escape;
+}
+
+// Whether c, a character, could break the line or change how the text around it shows: a
+// line or paragraph separator (U+2028, U+2029) or a format character (the bidirectional
+// overrides and isolates, zero-width characters, tags).
+bool breaksOrFormats(UChar32 c) {
+  const auto type = static_cast<UCharCategory>(u_charType(c));
+  return type == U_FORMAT_CHAR || type == U_LINE_SEPARATOR || type == U_PARAGRAPH_SEPARATOR;
+}
+
 // text as it may be shown on a terminal: control characters (C0, DEL, C1), '\\' and bytes
-// that are not UTF-8 escaped as \n, \r, \t, \\ or \xhh, so that it stays one line of the
-// characters it names.
+// that are not UTF-8 escaped as \n, \r, \t, \\ or \xhh, and the characters
+// breaksOrFormats names as \uhhhh (\Uhhhhhhhh beyond U+FFFF), so that it stays one line of
+// the characters it names, in their order.
 std::string escapedForTerminal(std::string_view text) {
   std::string shown;
   const auto length = static_cast<std::int32_t>(text.size());
@@ -27,11 +46,11 @@ std::string escapedForTerminal(std::string_view text) {
     else if (c == '\t')
       shown += "\\t";
     else if (c < 0x20 || (c >= 0x7f && c <= 0x9f))  // also c < 0: not UTF-8
-      for (std::int32_t i = start; i < at; ++i) {
-        static constexpr char kDigits[] = "0123456789abcdef";
-        const auto byte = static_cast<unsigned char>(text[static_cast<std::size_t>(i)]);
-        shown += {'\\', 'x', kDigits[byte >> 4], kDigits[byte & 15]};
-      }
+      for (std::int32_t i = start; i < at; ++i)
+        shown += hexEscape("\\x", static_cast<unsigned char>(text[static_cast<std::size_t>(i)]), 2);
+    else if (breaksOrFormats(c))
+      shown += c > 0xffff ? hexEscape("\\U", static_cast<std::uint32_t>(c), 8)
+                          : hexEscape("\\u", static_cast<std::uint32_t>(c), 4);
     else
       shown += text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(at - start));
   }

@@ -17,13 +17,15 @@ namespace platform::posix::prefix {
 //   kestrun: prefix /.../compatdata/3391826345/pfx (WINEPREFIX; steam: 3391826345), proton
 //     /.../GE-Proton9-20/proton (steam's tool for the game), runtime /.../_v2-entry-point
 // Control characters, '\' and bytes that are not UTF-8 in it are escaped (\n, \r, \t, \\, \xhh),
-// so a name with a line break or a terminal escape sequence cannot make it two lines or more.
+// and so are Unicode's line and paragraph separators and format characters (\u2028, \u202e;
+// \U000e0001 beyond U+FFFF), so a name cannot make it two lines or more, on a terminal or in
+// any viewer, nor reorder what it shows.
 // A runtime the tool asks for that no library has is named as `runtime 1628350 missing`.
 std::string describe(const Choice& choice);
 
 // The game's start line, told each time the game is started: what runs, and in parentheses the
 // hand-off's record or why there is no hand-off (Start.h), escaped as the start line is:
-//   kestrun: start /usr/bin/steam steam://rungameid/14567973683929432064 (steam's shortcut
+//   kestrun: start /usr/bin/steam steam://rungameid/14567783225519767552 (steam's shortcut
 //     "Gunship!")
 //   kestrun: start /.../GE-Proton9-20/proton waitforexitandrun /.../gunship.exe (steam's
 //     shortcut "Gunship!" starts /home/ann/Games/Gunship!/gunship.exe)

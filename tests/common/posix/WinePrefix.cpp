@@ -103,7 +103,8 @@ StandInWine::StandInWine(const fs::path& program)
                 "'/start.$$\n{ echo \"$0\"; pwd -P; echo \"$WINEPREFIX\"; for a in \"$@\"; "
                 "do echo \"$a\"; done; echo '" +
                 kEnvironmentMark +
-                "'; /usr/bin/env; /bin/grep '^SigIgn:' /proc/$$/status; } > \"$f.tmp\" && /bin/mv "
+                "'; /usr/bin/tr '\\0' '\\n' < /proc/$$/environ; /bin/grep '^SigIgn:' "
+                "/proc/$$/status; } > \"$f.tmp\" && /bin/mv "
                 "\"$f.tmp\" \"$f\"\n");
   fs::permissions(program_, fs::perms::owner_all);
 }

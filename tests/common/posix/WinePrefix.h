@@ -67,7 +67,8 @@ class StandInWine {
   struct Start {
     std::string program, cwd, prefix;  // program: the path it was started by
     std::vector<std::string> args;
-    // NAME=value, one a line, then "SigIgn:\t<hex mask>": the signals the start ignores
+    // The entries it was started with (NAME=value, or whatever else exec was given), one a
+    // line, then "SigIgn:\t<hex mask>": the signals the start ignores
     std::vector<std::string> environment;
   };
   StandInWine();

@@ -37,7 +37,7 @@ std::string stringOf(const json* value) {
 
 // A path Heroic recorded: a leading ~ is the home; anything not absolute then is none.
 fs::path recordedPath(const std::string& text, const fs::path& home) {
-  const fs::path path = text == "~" ? home : fromHome(text, home);
+  const fs::path path = fromHome(text, home);
   return path.is_absolute() ? path : fs::path();
 }
 

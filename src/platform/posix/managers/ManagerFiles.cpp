@@ -87,11 +87,15 @@ std::vector<fs::path> sortedEntries(const fs::path& folder, bool folders, std::s
 }
 
 fs::path fromHome(const std::string& recorded, const fs::path& home) {
-  return recorded.starts_with("~/") ? home / recorded.substr(2) : fs::path(recorded);
+  if (recorded == "~") return home;
+  if (!recorded.starts_with("~/")) return recorded;
+  // The rest, less the slashes that begin it: appended as it is, "/x" would replace the home.
+  const std::size_t rest = recorded.find_first_not_of('/', 1);
+  return home / (rest == std::string::npos ? std::string() : recorded.substr(rest));
 }
 
 bool isVariableName(std::string_view name) {
-  return !name.empty() && name.find('=') == std::string_view::npos;
+  return !name.empty() && name.find_first_of(std::string_view("=\0", 2)) == std::string_view::npos;
 }
 
 }  // namespace platform::posix::managers

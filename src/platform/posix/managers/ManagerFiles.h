@@ -43,11 +43,13 @@ std::filesystem::path runnerBelow(const std::filesystem::path& folder, const std
 std::vector<std::filesystem::path> sortedEntries(const std::filesystem::path& folder, bool folders,
                                                  std::string_view suffix);
 
-// A path a manager recorded, with a leading "~/" read as the home; other text as it is.
+// A path a manager recorded, with a leading ~ read as the home, as a shell reads it: "~" is the
+// home, "~/x" and "~//x" are the home's x; other text (also "~user/x") as it is.
 std::filesystem::path fromHome(const std::string& recorded, const std::filesystem::path& home);
 
-// Whether a manager's name for one of the game's variables is taken: not empty and without
-// '='. A variable whose name is not taken is left out.
+// Whether a manager's name for one of the game's variables is taken: not empty, without '='
+// and without a NUL (which would end the entry early: "A\0B=c" reaches the game as "A"). A
+// variable whose name is not taken is left out.
 bool isVariableName(std::string_view name);
 
 }  // namespace platform::posix::managers

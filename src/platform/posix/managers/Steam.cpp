@@ -1,12 +1,11 @@
 // Steam: the compatdata prefixes of games added by hand in every library of every Steam folder
 // (native, Flatpak, Snap), each with the Proton that runs it (SteamTools.cpp) and the player's
 // shortcut that asks Steam to start it (SteamShortcuts.cpp).
-#include <stdlib.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
-#include <memory>
 #include <system_error>
 #include <unordered_set>
 
@@ -40,33 +39,36 @@ std::vector<std::pair<fs::path, Packaging>> steamPlaces(const Places& places) {
           {home / ".snap/data/steam/common/.local/share/Steam", Packaging::Snap}};
 }
 
-// The real path of folder, when it is a folder.
-std::optional<std::string> realFolder(const fs::path& folder) {
-  const std::unique_ptr<char, decltype(&::free)> real(::realpath(folder.c_str(), nullptr), ::free);
-  std::error_code ec;
-  if (!real || !fs::is_directory(real.get(), ec)) return std::nullopt;
-  return std::string(real.get());
+// The folder's identity, when it is a folder: one stat, however many links lead to it, so that
+// a list of tens of thousands of libraries is read in well under a second.
+std::optional<steamfolder::FolderId> folderId(const fs::path& folder) {
+  struct stat info {};
+  if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
+  return steamfolder::FolderId{info.st_dev, info.st_ino};
 }
 
-// Whether folder is a folder whose real path is not yet in seen; adds it.
-bool firstTime(std::unordered_set<std::string>& seen, const fs::path& folder) {
-  const std::optional<std::string> real = realFolder(folder);
-  return real && seen.insert(*real).second;
-}
+struct FolderIdHash {
+  std::size_t operator()(const steamfolder::FolderId& id) const {
+    return std::hash<std::uint64_t>()(id.first * 0x9E3779B97F4A7C15u ^ id.second);
+  }
+};
+using FolderSet = std::unordered_set<steamfolder::FolderId, FolderIdHash>;
 
 // The Steam folder itself, then the libraries its libraryfolders.vdf lists (new format: a
-// block with "path"; old format: the path as the value), each real folder once.
-std::vector<fs::path> librariesOf(const SteamFolder& steam, const Places& places) {
-  std::unordered_set<std::string> seen;
-  std::vector<fs::path> libraries;
-  if (firstTime(seen, steam.folder)) libraries.push_back(steam.folder);
+// block with "path"; old format: the path as the value), each folder once.
+std::vector<steamfolder::Library> librariesOf(const SteamFolder& steam, const Places& places) {
+  FolderSet seen;
+  std::vector<steamfolder::Library> libraries;
+  const auto add = [&](const fs::path& library) {
+    const std::optional<steamfolder::FolderId> id = folderId(library);
+    if (id && seen.insert(*id).second) libraries.push_back({library, *id});
+  };
+  add(steam.folder);
   const auto vdf = steamfolder::readVdf(steam.folder / "steamapps/libraryfolders.vdf");
   if (const kv::Entry* listed = vdf ? kv::block(*vdf, {"libraryfolders"}) : nullptr) {
     for (const kv::Entry& entry : listed->entries) {
       const std::string path = entry.isBlock ? kv::valueOf(&entry, "path") : entry.value;
-      if (path.empty() || path.front() != '/') continue;
-      const fs::path library = steamfolder::onHost(steam, places, path);
-      if (firstTime(seen, library)) libraries.push_back(library);
+      if (!path.empty() && path.front() == '/') add(steamfolder::onHost(steam, places, path));
     }
   }
   return libraries;
@@ -91,14 +93,15 @@ std::vector<std::uint32_t> handAddedIds(const fs::path& compatdata) {
 
 std::optional<Candidate> steam(const Places& places, const Accepts& accepts) {
   // Each Steam folder once, and each library once over all of them (two Steams may list one).
-  std::unordered_set<std::string> steamsSeen, librariesSeen;
+  FolderSet steamsSeen, librariesSeen;
   for (const auto& [folder, packaging] : steamPlaces(places)) {
-    if (!firstTime(steamsSeen, folder)) continue;
+    const std::optional<steamfolder::FolderId> steamId = folderId(folder);
+    if (!steamId || !steamsSeen.insert(*steamId).second) continue;
     SteamFolder steam{folder, packaging, {}};
     steam.libraries = librariesOf(steam, places);
-    for (const fs::path& library : steam.libraries) {
-      if (!firstTime(librariesSeen, library)) continue;
-      const fs::path compatdata = library / "steamapps/compatdata";
+    for (const steamfolder::Library& library : steam.libraries) {
+      if (!librariesSeen.insert(library.id).second) continue;
+      const fs::path compatdata = library.path / "steamapps/compatdata";
       for (const std::uint32_t id : handAddedIds(compatdata)) {
         const fs::path compat = compatdata / std::to_string(id);
         std::error_code ec;

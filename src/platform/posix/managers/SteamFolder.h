@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/posix/managers/KeyValues.h"
@@ -22,12 +23,20 @@ enum class Packaging { Native, Flatpak, Snap };
 // Flatpak Steam's app.
 inline constexpr std::string_view kFlatpakApp = "com.valvesoftware.Steam";
 
+// A folder as the system knows it, through every link: its device and inode.
+using FolderId = std::pair<std::uint64_t, std::uint64_t>;
+
+struct Library {
+  std::filesystem::path path;  // as listed, not resolved
+  FolderId id;
+};
+
 struct SteamFolder {
   std::filesystem::path folder;  // as found, not resolved
   Packaging packaging = Packaging::Native;
-  // The folder itself, then each library its steamapps/libraryfolders.vdf lists, each real
-  // folder once.
-  std::vector<std::filesystem::path> libraries;
+  // The folder itself, then each library its steamapps/libraryfolders.vdf lists, each folder
+  // once.
+  std::vector<Library> libraries;
 };
 
 // A path a Steam recorded (libraryfolders.vdf, config_info, a tool's install_path, a

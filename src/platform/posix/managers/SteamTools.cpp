@@ -94,11 +94,11 @@ fs::path lastTool(const SteamFolder& steam, const Places& places, const fs::path
 // The folder of the app Steam installed as id: in the first library whose
 // steamapps/appmanifest_<id>.acf has AppState > installdir, steamapps/common/<installdir>.
 fs::path installedApp(const SteamFolder& steam, const std::string& id) {
-  for (const fs::path& library : steam.libraries) {
-    const auto manifest = readVdf(library / "steamapps" / ("appmanifest_" + id + ".acf"));
+  for (const Library& library : steam.libraries) {
+    const auto manifest = readVdf(library.path / "steamapps" / ("appmanifest_" + id + ".acf"));
     const std::string folder =
         kv::valueOf(manifest ? kv::block(*manifest, {"AppState"}) : nullptr, "installdir");
-    if (isPlainName(folder)) return library / "steamapps/common" / folder;
+    if (isPlainName(folder)) return library.path / "steamapps/common" / folder;
   }
   return {};
 }

@@ -205,18 +205,6 @@ TEST(Prefix, TheFirstPrefixThatHoldsTheGameAndItsOwnWine) {
         R"(h/GamesConfig/g.json={"g": {"winePrefix": "~/hp/a",
              "wineVersion": {"bin": "@/tools/GE/proton", "type": "proton"}}})"},
        "prefix ~/hp/a/pfx (heroic: g), umu ~/bin/umu-run (heroic's runner)"},
-      {"heroic: Heroic's umu_run.py; a Flatpak Heroic does not see PATH's umu-run",
-       {"+hp/a/pfx", "*tools/GE/proton", "*bin/umu-run", "*fh/tools/runtimes/umu/umu_run.py",
-        R"(fh/GamesConfig/g.json={"g": {"winePrefix": "~/hp/a",
-             "wineVersion": {"bin": "@/tools/GE/proton", "type": "proton"}}})"},
-       "prefix ~/hp/a/pfx (heroic: g), umu "
-       "~/.var/app/com.heroicgameslauncher.hgl/config/heroic/tools/runtimes/umu/umu_run.py "
-       "(heroic's runner)"},
-      {"heroic: disableUMU runs the Proton itself",
-       {"+hp/a/pfx", "*tools/GE/proton", "*h/tools/runtimes/umu/umu_run.py",
-        R"(h/GamesConfig/g.json={"g": {"winePrefix": "~/hp/a", "disableUMU": true,
-             "wineVersion": {"bin": "@/tools/GE/proton", "type": "proton"}}})"},
-       "prefix ~/hp/a/pfx (heroic: g), proton ~/tools/GE/proton (heroic's runner)"},
       {"steam: the runtime found by its app id in another library; tools later in the search "
        "win: the Steam folder's *.vdf over STEAM_EXTRA_COMPAT_TOOLS_PATHS",
        {"+cd/3391826345/pfx", "st/steamapps/libraryfolders.vdf=libraryfolders { 1 { path @/Lib } }",
@@ -320,14 +308,14 @@ TEST(Prefix, TheFirstPrefixThatHoldsTheGameAndItsOwnWine) {
 }
 
 TEST(Prefix, TheGameIsHandedToItsManagerWhenItsRecordNamesTheExe) {
-  const std::string id = "3391826345", compat = "cd/3391826345/pfx";
-  const std::string exe =
-      "@/.local/share/Steam/steamapps/compatdata/3391826345/pfx/drive_c/"
-      "Gunship!/gunship.exe";
-  const std::string url = "steam://rungameid/14567783225519767552";
-  const std::string steamDrive =
-      ".local/share/Steam/steamapps/compatdata/3391826345/pfx/dosdevices/c:->"
-      ".local/share/Steam/steamapps/compatdata/3391826345/pfx/drive_c";
+  const std::string id = "3391826345", compat = "cd/3391826345/pfx",
+                    pfx = ".local/share/Steam/steamapps/compatdata/3391826345/pfx",
+                    exe = pfx + "/drive_c/Gunship!/gunship.exe",
+                    url = " steam://rungameid/14567783225519767552";
+  // A user's shortcuts.vdf in the Steam folder steam ("st/", "fsl/", "sst/").
+  const auto shortcuts = [](const std::string& steam, const std::vector<SteamShortcut>& list) {
+    return steam + "userdata/1/config/shortcuts.vdf=" + shortcutsVdf(list);
+  };
   const std::string heroicGame =
       R"(h/GamesConfig/g.json={"g": {"winePrefix": "~/hp/w", "targetExe": "@/hp/w/drive_c/)"
       R"(Gunship!/gunship.exe", "wineVersion": {"bin": "@/bin/wine", "type": "wine"}}})";
@@ -335,56 +323,43 @@ TEST(Prefix, TheGameIsHandedToItsManagerWhenItsRecordNamesTheExe) {
     const char* name;
     std::vector<std::string> home;
     std::string exe;   // the exe started, below the home
-    std::string line;  // the game's start line, "~" for the home
+    std::string line;  // the game's start line, "~" for the home, "<exe>" for the exe
     const char* wine = nullptr;
   } cases[] = {
       {"steam: the shortcut names the exe through the prefix's drive link; steam in PATH",
-       {"+" + compat, "*bin/steam", "*bin/flatpak", steamDrive,
-        "st/userdata/1/config/shortcuts.vdf=" +
-            shortcutsVdf({{"1", "Other", "/x"}, {id, "Gunship!", exe}})},
-       ".local/share/Steam/steamapps/compatdata/3391826345/pfx/dosdevices/c:/Gunship!/gunship.exe",
-       "start ~/bin/steam " + url + " (steam's shortcut \"Gunship!\")"},
+       {"+" + compat, "*bin/steam", "*bin/flatpak", pfx + "/dosdevices/c:->" + pfx + "/drive_c",
+        shortcuts("st/", {{"1", "Other", "/x"}, {id, "Gunship!", "@/" + exe}})},
+       pfx + "/dosdevices/c:/Gunship!/gunship.exe",
+       "start ~/bin/steam" + url + " (steam's shortcut \"Gunship!\")"},
       {"steam: an older shortcut without appid, found by crc32(Exe + AppName); another exe",
        {"+cd/2395915561/pfx", "*bin/steam",
-        "st/userdata/1/config/shortcuts.vdf=" +
-            shortcutsVdf({{"", "Gunship!", "/opt/gunship/gunship.exe"}})},
+        shortcuts("st/", {{"", "Gunship!", "/opt/gunship/gunship.exe"}})},
        ".local/share/Steam/steamapps/compatdata/2395915561/pfx/drive_c/Gunship!/gunship.exe",
-       "start ~/bin/wine ~/.local/share/Steam/steamapps/compatdata/2395915561/pfx/drive_c/"
-       "Gunship!/gunship.exe (steam's shortcut \"Gunship!\" starts /opt/gunship/gunship.exe)"},
+       "start ~/bin/wine <exe> (steam's shortcut \"Gunship!\" starts /opt/gunship/gunship.exe)"},
       {"steam: Flatpak's, its sandbox path of the exe; flatpak in PATH",
        {"+fsl/steamapps/compatdata/3391826345/pfx", "*bin/steam", "*bin/flatpak",
-        "fsl/userdata/1/config/shortcuts.vdf=" + shortcutsVdf({{id, "Gunship!", exe}})},
-       ".var/app/com.valvesoftware.Steam/.local/share/Steam/steamapps/compatdata/3391826345/pfx/"
-       "drive_c/Gunship!/gunship.exe",
-       "start ~/bin/flatpak run com.valvesoftware.Steam " + url +
+        shortcuts("fsl/", {{id, "Gunship!", "@/" + exe}})},
+       ".var/app/com.valvesoftware.Steam/" + exe,
+       "start ~/bin/flatpak run com.valvesoftware.Steam" + url +
            " (steam's shortcut \"Gunship!\")"},
       {"steam: Snap's, snap in PATH",
        {"+sst/steamapps/compatdata/3391826345/pfx", "*bin/snap",
-        "sst/userdata/1/config/shortcuts.vdf=" +
-            shortcutsVdf({{id, "Gunship!",
-                           "@/snap/steam/common/.local/share/Steam/steamapps/compatdata/"
-                           "3391826345/pfx/drive_c/Gunship!/gunship.exe"}})},
-       "snap/steam/common/.local/share/Steam/steamapps/compatdata/3391826345/pfx/drive_c/"
-       "Gunship!/gunship.exe",
-       "start ~/bin/snap run steam " + url + " (steam's shortcut \"Gunship!\")"},
+        shortcuts("sst/", {{id, "Gunship!", "@/snap/steam/common/" + exe}})},
+       "snap/steam/common/" + exe,
+       "start ~/bin/snap run steam" + url + " (steam's shortcut \"Gunship!\")"},
       {"steam: no shortcut for the id",
-       {"+" + compat, "*bin/steam",
-        "st/userdata/1/config/shortcuts.vdf=" + shortcutsVdf({{"3391826346", "Gunship!", exe}})},
-       ".local/share/Steam/steamapps/compatdata/3391826345/pfx/drive_c/Gunship!/gunship.exe",
-       "start ~/bin/wine ~/.local/share/Steam/steamapps/compatdata/3391826345/pfx/drive_c/"
-       "Gunship!/gunship.exe (steam has no shortcut 3391826345)"},
+       {"+" + compat, "*bin/steam", shortcuts("st/", {{"3391826346", "Gunship!", "@/" + exe}})},
+       exe,
+       "start ~/bin/wine <exe> (steam has no shortcut 3391826345)"},
       {"steam: no steam in PATH",
-       {"+" + compat, "st/userdata/1/config/shortcuts.vdf=" + shortcutsVdf({{id, "G", exe}})},
-       ".local/share/Steam/steamapps/compatdata/3391826345/pfx/drive_c/Gunship!/gunship.exe",
-       "start ~/bin/wine ~/.local/share/Steam/steamapps/compatdata/3391826345/pfx/drive_c/"
-       "Gunship!/gunship.exe (steam's shortcut \"G\", but no steam in the absolute folders of "
+       {"+" + compat, shortcuts("st/", {{id, "G", "@/" + exe}})},
+       exe,
+       "start ~/bin/wine <exe> (steam's shortcut \"G\", but no steam in the absolute folders of "
        "PATH)"},
       {"steam: WINE wins over the hand-off",
-       {"+" + compat, "*bin/steam",
-        "st/userdata/1/config/shortcuts.vdf=" + shortcutsVdf({{id, "Gunship!", exe}})},
-       ".local/share/Steam/steamapps/compatdata/3391826345/pfx/drive_c/Gunship!/gunship.exe",
-       "start ~/bin/wine ~/.local/share/Steam/steamapps/compatdata/3391826345/pfx/drive_c/"
-       "Gunship!/gunship.exe (WINE is set)",
+       {"+" + compat, "*bin/steam", shortcuts("st/", {{id, "Gunship!", "@/" + exe}})},
+       exe,
+       "start ~/bin/wine <exe> (WINE is set)",
        "wine"},
       {"heroic: a game added by hand, its settings' targetExe over its entry's executable",
        {"+hp/w", "*bin/xdg-open", heroicGame,
@@ -396,12 +371,11 @@ TEST(Prefix, TheGameIsHandedToItsManagerWhenItsRecordNamesTheExe) {
       {"heroic: not added by hand",
        {"+hp/w", "*bin/xdg-open", heroicGame},
        "hp/w/drive_c/Gunship!/gunship.exe",
-       "start ~/bin/wine ~/hp/w/drive_c/Gunship!/gunship.exe (heroic has no game g added by "
-       "hand)"},
+       "start ~/bin/wine <exe> (heroic has no game g added by hand)"},
       {"lutris hands nothing off",
        {"+Games/a", "lc/a.yml=game: {prefix: ~/Games/a}"},
        "Games/a/drive_c/Gunship!/gunship.exe",
-       "start ~/bin/wine ~/Games/a/drive_c/Gunship!/gunship.exe"},
+       "start ~/bin/wine <exe>"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -413,9 +387,8 @@ TEST(Prefix, TheGameIsHandedToItsManagerWhenItsRecordNamesTheExe) {
                           at,           std::nullopt,
                           std::nullopt, at + "/bin",
                           std::nullopt, home.path() / "start"};
-    const auto start = startOf(choose(env), home.path() / c.exe);
-    const std::string line = withHome(describe(start), at, "~");
-    EXPECT_EQ(line.substr(line.find("start ")), c.line);
+    const std::string line = withHome(describe(startOf(choose(env), home.path() / c.exe)), at, "~");
+    EXPECT_EQ(line.substr(line.find("start ")), withHome(c.line, "<exe>", "~/" + c.exe));
   }
 }
 

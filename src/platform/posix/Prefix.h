@@ -5,7 +5,8 @@
 // name looked up in PATH; nothing else is tried when it names nothing runnable); else the one
 // the place records (with WINEPREFIX: the first manager whose record names that very folder,
 // compared as the system does, through links), when it is an executable file; else wine from
-// PATH, and the start line says why.
+// PATH, and the start line says why. Whether the game is then handed to its manager, once the
+// exe is known, is Start.h's.
 //
 // HOME unset or empty is the user's entry's home; XDG_CONFIG_HOME and XDG_DATA_HOME unset,
 // empty or relative are ~/.config and ~/.local/share. A relative WINEPREFIX, or WINE naming a

@@ -141,9 +141,9 @@ TEST(LaunchFromTheMenu, HandsAGameAddedToSteamToSteamAndCountsThatAsTheStart) {
   fs::create_directories(game / "data");
   writeFile(game / "data/custom.ini", threeModelProfile("AH-64 Apache"));
   writeFile(game / "gunship.exe", "MZ");
-  buildHome(home.path(), {"st/userdata/1/config/shortcuts.vdf=" +
-                          shortcutsVdf({{"3391826345", "Gunship!",
-                                         (game / "gunship.exe").string()}})});
+  buildHome(home.path(),
+            {"st/userdata/1/config/shortcuts.vdf=" +
+             shortcutsVdf({{"3391826345", "Gunship!", (game / "gunship.exe").string()}})});
 
   FreshForm window;
   window.form.Form_Load();

@@ -1,5 +1,7 @@
 // Heroic: each game's GamesConfig/<app>.json (its settings under the app name; a setting left
-// out: config.json's defaultSettings), its winePrefix, its Wine or Proton, its variables.
+// out: config.json's defaultSettings): its prefix (winePrefix for a Wine game, winePrefix/pfx
+// for a Proton game), its Wine or Proton (through UMU where Heroic would use it) with the
+// variables Heroic sets, and, for a game added by hand, how Heroic is asked to start it.
 #include <nlohmann/json.hpp>
 #include <system_error>
 #include <utility>

@@ -29,7 +29,8 @@ std::vector<fs::path> toolFolders(const SteamFolder& steam, const Places& places
   std::vector<fs::path> folders;
   if (steam.packaging == Packaging::Native) {
     folders.assign(std::begin(kSystemToolFolders), std::end(kSystemToolFolders));
-    std::string_view rest = places.steamExtraCompatTools.value_or("");
+    const std::string extra = places.steamExtraCompatTools.value_or("");
+    std::string_view rest = extra;
     while (!rest.empty()) {
       const std::string_view entry = rest.substr(0, rest.find(':'));
       if (!entry.empty() && entry.front() == '/') folders.emplace_back(entry);

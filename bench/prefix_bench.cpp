@@ -2,7 +2,7 @@
 // Proton (their compatdata prefixes with 1 MB hives that do not hold the game), twenty Heroic
 // games elsewhere, and the game added to Steam by hand in a second library.
 //
-// BM_SteamDeckHome is choose() over that home (goal: under 10 ms; Steam's own games are never
+// BM_SteamDeckHome is choose() over that home (goal: under 5 ms; Steam's own games are never
 // opened, so the hundred hives cost nothing). BM_HandAddedHives is the cost that skipping them
 // avoids: the same hundred prefixes as games added by hand, whose hives the search reads.
 //

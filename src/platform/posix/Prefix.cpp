@@ -56,22 +56,6 @@ fs::path xdgFolder(const std::optional<std::string>& value, const fs::path& fall
   return value && !value->empty() && value->front() == '/' ? fs::path(*value) : fallback;
 }
 
-// The first executable file named name in the absolute entries of path.
-fs::path searchPath(const std::optional<std::string>& path, const std::string& name) {
-  if (!path) return {};
-  std::string_view rest = *path;
-  while (true) {
-    const std::size_t colon = rest.find(':');
-    const std::string_view entry = rest.substr(0, colon);
-    if (!entry.empty() && entry.front() == '/') {
-      const fs::path candidate = fs::path(entry) / name;
-      if (isExecutableFile(candidate)) return candidate;
-    }
-    if (colon == std::string_view::npos) return {};
-    rest.remove_prefix(colon + 1);
-  }
-}
-
 // ---- Does a hive name the game's key? ----
 
 // The game's key as the game and its installer see it (the 32-bit view), or at its plain
@@ -84,12 +68,6 @@ bool hiveNamesGameKey(const fs::path& file) {
          hive::walk(prefix, {hive::File::System, game, game.size(), false});
 }
 
-// Whether two paths name the same folder.
-bool sameFolder(const fs::path& a, const fs::path& b) {
-  std::error_code ec;
-  return fs::equivalent(a, b, ec);
-}
-
 // The runner that starts the game: WINE when set; else the one the manager recorded, when it
 // can run; else wine from PATH. The manager's environment stays with the game either way.
 Launch chooseRunner(const Environment& env, Launch recorded) {
@@ -98,9 +76,11 @@ Launch chooseRunner(const Environment& env, Launch recorded) {
   if (isSet(env.wine)) {
     const std::string& wine = *env.wine;
     chosen.runner = wine.find('/') != std::string::npos ? absoluteFrom(env.startFolder, wine)
-                                                        : searchPath(env.path, wine);
+                                                        : managers::findInPath(env.path, wine);
     if (!chosen.runner.empty() && !isExecutableFile(chosen.runner)) chosen.runner.clear();
     chosen.from = chosen.runner.empty() ? "WINE=" + wine + " names no executable file" : "WINE";
+    // The player's Wine wins over the manager's own start too.
+    if (!recorded.handoff.what.empty()) chosen.handoff.what = "WINE is set";
     return chosen;
   }
   if (!recorded.runner.empty() && isExecutableFile(recorded.runner)) {
@@ -112,9 +92,10 @@ Launch chooseRunner(const Environment& env, Launch recorded) {
       recorded.runner.empty()
           ? recorded.from
           : "the prefix's runner " + recorded.runner.string() + " is missing or not executable";
-  chosen.runner = searchPath(env.path, "wine");
+  chosen.runner = managers::findInPath(env.path, "wine");
   chosen.from = chosen.runner.empty() ? "no wine in the absolute folders of PATH" : "PATH";
   if (!missing.empty()) chosen.from += "; " + missing;
+  chosen.handoff = std::move(recorded.handoff);
   return chosen;
 }
 
@@ -126,6 +107,7 @@ Environment processVariables() {
           variable("XDG_CONFIG_HOME"),
           variable("XDG_DATA_HOME"),
           variable("PATH"),
+          variable("STEAM_EXTRA_COMPAT_TOOLS_PATHS"),
           {}};
 }
 
@@ -142,7 +124,7 @@ Environment Environment::ofProcess() {
 bool Environment::sameVariables(const Environment& other) const {
   return winePrefix == other.winePrefix && wine == other.wine && home == other.home &&
          xdgConfigHome == other.xdgConfigHome && xdgDataHome == other.xdgDataHome &&
-         path == other.path;
+         path == other.path && steamExtraCompatTools == other.steamExtraCompatTools;
 }
 
 bool holdsGame(const fs::path& prefix) {
@@ -156,13 +138,16 @@ bool holdsGame(const fs::path& prefix) {
 Choice choose(const Environment& env) {
   const fs::path home = homeFolder(env);
   const managers::Places places{home, xdgFolder(env.xdgDataHome, home / ".local/share"),
-                                xdgFolder(env.xdgConfigHome, home / ".config")};
+                                xdgFolder(env.xdgConfigHome, home / ".config"), env.path,
+                                env.steamExtraCompatTools};
   Choice choice;
   std::optional<Candidate> found;
   if (isSet(env.winePrefix)) {
     // Nothing is searched for the game; the first manager that names that very prefix starts it.
     const fs::path named = absoluteFrom(env.startFolder, *env.winePrefix);
-    const Accepts isNamed = [&](const fs::path& prefix) { return sameFolder(prefix, named); };
+    const Accepts isNamed = [&](const fs::path& prefix) {
+      return managers::sameEntry(prefix, named);
+    };
     choice.winePrefix = true;
     found = Candidate{named, {}, {}};
     for (const Place& manager : managers::kManagers) {
@@ -199,8 +184,8 @@ Choice choose(const Environment& env) {
 
 std::vector<std::string> gameEnvironment(const Choice& choice, const char* const* inherited) {
   Variables set = choice.launch.environment;
-  set.insert(set.end(), choice.launch.own.begin(), choice.launch.own.end());
   set.emplace_back("WINEPREFIX", choice.prefix.string());
+  set.insert(set.end(), choice.launch.own.begin(), choice.launch.own.end());
   // Where each name is set last: one pass, then one look-up per entry.
   std::unordered_map<std::string_view, std::size_t> lastSetting;
   for (std::size_t i = 0; i < set.size(); ++i) lastSetting[set[i].first] = i;

@@ -5,7 +5,8 @@
 // name looked up in PATH; nothing else is tried when it names nothing runnable); else the one
 // the place records (with WINEPREFIX: the first manager whose record names that very folder,
 // compared as the system does, through links), when it is an executable file; else wine from
-// PATH, and the start line says why.
+// PATH, and the start line says why. Whether the game is then handed to its manager, once the
+// exe is known, is Start.h's.
 //
 // HOME unset or empty is the user's entry's home; XDG_CONFIG_HOME and XDG_DATA_HOME unset,
 // empty or relative are ~/.config and ~/.local/share. A relative WINEPREFIX, or WINE naming a
@@ -37,7 +38,8 @@ using managers::Variables;
 
 // The variables a choice depends on; nullopt when unset.
 struct Environment {
-  std::optional<std::string> winePrefix, wine, home, xdgConfigHome, xdgDataHome, path;
+  std::optional<std::string> winePrefix, wine, home, xdgConfigHome, xdgDataHome, path,
+      steamExtraCompatTools;
   // The folder a relative WINEPREFIX or WINE is taken from.
   std::filesystem::path startFolder;
 
@@ -68,8 +70,9 @@ Choice choose(const Environment& env);
 bool holdsGame(const std::filesystem::path& prefix);
 
 // The game's environment: the entries of inherited (a process's environ, ended by nullptr)
-// under the launch's variables (the manager's, then its own), under WINEPREFIX naming the
-// prefix. A name set more than once keeps its last setting, in that setting's place.
+// under the manager's variables, under WINEPREFIX naming the prefix, under the launch's own
+// variables (which name WINEPREFIX themselves where the manager sets it otherwise: Heroic's
+// Proton games). A name set more than once keeps its last setting, in that setting's place.
 std::vector<std::string> gameEnvironment(const Choice& choice, const char* const* inherited);
 
 // The choice in force for this process: made on first use, told on standard error (the start

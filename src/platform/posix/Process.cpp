@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -17,6 +18,8 @@
 #include "platform/Platform.h"
 #include "platform/posix/HostPath.h"
 #include "platform/posix/Prefix.h"
+#include "platform/posix/Start.h"
+#include "platform/posix/StartLine.h"
 #include "platform/posix/Text.h"
 
 extern char** environ;
@@ -32,16 +35,6 @@ std::string quoted(const std::string& text) {
 
 std::string reason(int error) {
   return std::generic_category().message(error);
-}
-
-// The program and arguments that start exe (an absolute host path) as launch says.
-std::vector<std::string> commandLine(const posix::prefix::Launch& launch, const fs::path& exe) {
-  std::vector<std::string> line;
-  if (!launch.runtime.empty()) line = {launch.runtime.string(), "--verb=waitforexitandrun", "--"};
-  line.push_back(launch.runner.string());
-  if (launch.proton) line.push_back("waitforexitandrun");
-  line.push_back(exe.string());
-  return line;
 }
 
 // Waits for the child on a thread of its own, so that it leaves no zombie behind while the
@@ -101,12 +94,20 @@ std::int32_t startProgram(const std::string& path, int /*windowStyle: Wine shows
   // A folder is there but cannot be run: a start that did not happen, as on Windows.
   if (S_ISDIR(info.st_mode)) return 0;
 
-  // The runner (a Wine, or a Proton and the runtime it runs in) was found when the prefix was
-  // chosen, as absolute paths: nothing is looked up here, in the game's folder.
+  // The runner (a Wine, or a Proton and the runtime it runs in) and the manager's own command
+  // were found when the prefix was chosen, as absolute paths: nothing is looked up here, in the
+  // game's folder.
   const std::shared_ptr<const posix::prefix::Choice> choice = posix::prefix::inForce();
-  if (choice->launch.runner.empty()) return 0;
-  std::vector<std::string> line = commandLine(choice->launch, host);
-  std::vector<std::string> env = posix::prefix::gameEnvironment(*choice, environ);
+  const posix::prefix::Start start = posix::prefix::startOf(*choice, host);
+  std::cerr << posix::prefix::describe(start) << std::endl;
+  if (start.argv.empty()) return 0;
+  std::vector<std::string> line = start.argv;
+  // A manager asked to start the game gets our own environment; the game gets its own.
+  std::vector<std::string> env;
+  if (start.handedOff)
+    for (char** entry = environ; entry && *entry; ++entry) env.emplace_back(*entry);
+  else
+    env = posix::prefix::gameEnvironment(*choice, environ);
   const auto pointers = [](std::vector<std::string>& strings) {
     std::vector<char*> list;
     for (std::string& text : strings) list.push_back(text.data());

@@ -74,10 +74,21 @@ std::string describe(const Choice& choice) {
   if (launch.runner.empty()) {
     line += "no Wine found (" + launch.from + ")";
   } else {
-    line +=
-        (launch.proton ? "proton " : "wine ") + launch.runner.string() + " (" + launch.from + ")";
+    const char* kind = launch.kind == Launch::Kind::Proton ? "proton "
+                       : launch.kind == Launch::Kind::Umu  ? "umu "
+                                                           : "wine ";
+    line += kind + launch.runner.string() + " (" + launch.from + ")";
     if (!launch.runtime.empty()) line += ", runtime " + launch.runtime.string();
+    if (!launch.missingRuntime.empty()) line += ", runtime " + launch.missingRuntime + " missing";
   }
+  return escapedForTerminal(line);
+}
+
+std::string describe(const Start& start) {
+  std::string line = "kestrun: start";
+  for (const std::string& argument : start.argv) line += " " + argument;
+  if (start.argv.empty()) line += " nothing, no Wine found";
+  if (!start.how.empty()) line += " (" + start.how + ")";
   return escapedForTerminal(line);
 }
 

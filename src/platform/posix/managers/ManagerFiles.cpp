@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 
 Places Places::ofFlatpak(std::string_view app) const {
   const fs::path appHome = home / ".var/app" / app;
-  return {appHome, appHome / "data", appHome / "config"};
+  return {appHome, appHome / "data", appHome / "config", path, steamExtraCompatTools};
 }
 
 std::array<Places, 2> Places::nativeThenFlatpak(std::string_view app) const {
@@ -37,6 +37,26 @@ bool isExecutableFile(const fs::path& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
          ::access(path.c_str(), X_OK) == 0;
+}
+
+fs::path findInPath(const std::optional<std::string>& path, std::string_view name) {
+  if (!path) return {};
+  std::string_view rest = *path;
+  while (true) {
+    const std::size_t colon = rest.find(':');
+    const std::string_view entry = rest.substr(0, colon);
+    if (!entry.empty() && entry.front() == '/') {
+      const fs::path candidate = fs::path(entry) / name;
+      if (isExecutableFile(candidate)) return candidate;
+    }
+    if (colon == std::string_view::npos) return {};
+    rest.remove_prefix(colon + 1);
+  }
+}
+
+bool sameEntry(const fs::path& a, const fs::path& b) {
+  std::error_code ec;
+  return fs::equivalent(a, b, ec);
 }
 
 bool isPlainName(const std::string& name) {

@@ -21,6 +21,14 @@ std::optional<std::string> readManagerFile(const std::filesystem::path& file);
 // Whether path names an executable regular file (through links).
 bool isExecutableFile(const std::filesystem::path& path);
 
+// The first executable regular file named name in the absolute entries of path (a PATH value);
+// empty when there is none. An empty or relative entry would name a folder the game's own files
+// could occupy, so it is passed over.
+std::filesystem::path findInPath(const std::optional<std::string>& path, std::string_view name);
+
+// Whether a and b name the same file or folder, as the system resolves them (through links).
+bool sameEntry(const std::filesystem::path& a, const std::filesystem::path& b);
+
 // Whether a name recorded by a manager is one plain folder name: not empty, ".", "..", and
 // without a slash or a NUL.
 bool isPlainName(const std::string& name);

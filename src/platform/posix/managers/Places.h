@@ -23,29 +23,51 @@ namespace platform::posix::managers {
 
 using Variables = std::vector<std::pair<std::string, std::string>>;
 
+// How a manager asks itself to start the game: what its own desktop shortcuts run. It is used
+// when the manager's record of the game names the very exe the program would start.
+struct Handoff {
+  // The program (absolute) and its arguments; empty when there is none.
+  std::vector<std::string> command;
+  // The exe the manager's record starts, as a host path.
+  std::filesystem::path exe;
+  // The record, as the game's start line names it (steam's shortcut "Gunship!"); without a
+  // command, why there is none (steam has no shortcut 3391826345); empty for a place that hands
+  // nothing off.
+  std::string what;
+};
+
 // How the game is started in the prefix.
 struct Launch {
-  // Wine, run as `<runner> <exe>`, or (proton) a Proton script, run as
-  // `<runner> waitforexitandrun <exe>`; absolute; empty when none was found.
+  // How the runner runs the exe: Wine and UMU as `<runner> <exe>`, a Proton script as
+  // `<runner> waitforexitandrun <exe>`.
+  enum class Kind { Wine, Proton, Umu };
+  Kind kind = Kind::Wine;
+  // Absolute; empty when none was found.
   std::filesystem::path runner;
-  bool proton = false;
-  // The Steam Linux Runtime's entry point the Proton runs in, when not empty:
+  // The Steam Linux Runtime's entry point a Proton runs in, when not empty:
   // `<runtime> --verb=waitforexitandrun -- <runner> waitforexitandrun <exe>`.
   std::filesystem::path runtime;
+  // The app id of a runtime the tool asks for that no library has; the Proton then runs bare.
+  std::string missingRuntime;
   // The game's variables over the program's own: the manager's (environment), then those the
-  // start needs (own: Proton's), which win over both; WINEPREFIX=<prefix> wins over all.
+  // start needs (own), which win over both; WINEPREFIX=<prefix> wins over all unless own names
+  // WINEPREFIX itself (Heroic's Proton games: its winePrefix).
   Variables environment, own;
   // Where the runner came from ("WINE", "PATH", "the prefix's runner", ...), or why there is
   // none.
   std::string from;
+  Handoff handoff;
 };
 
-// The folders a search starts from: the home and its XDG data and config folders.
+// The folders a search starts from: the home and its XDG data and config folders; and the
+// variables the managers' starts look at (nullopt when unset).
 struct Places {
   std::filesystem::path home, dataHome, configHome;
+  std::optional<std::string> path, steamExtraCompatTools;
 
   // Where the files of the Flatpak app named app land on the host: its home is
-  // ~/.var/app/<app>, its data and config folders are data and config there.
+  // ~/.var/app/<app>, its data and config folders are data and config there. The variables
+  // stay.
   Places ofFlatpak(std::string_view app) const;
   // A manager's own places, then those of its Flatpak app.
   std::array<Places, 2> nativeThenFlatpak(std::string_view app) const;

@@ -1,166 +1,142 @@
-// Steam: the compatdata prefixes of games added by hand in every library of every Steam
-// folder, and the Proton that runs each (the tool config.vdf maps the game to, else the one
-// config_info names), in the Steam Linux Runtime when the tool asks for one a library has.
+// Steam: the compatdata prefixes of games added by hand in every library of every Steam folder
+// (native, Flatpak, Snap), each with the Proton that runs it (SteamTools.cpp) and the player's
+// shortcut that asks Steam to start it (SteamShortcuts.cpp).
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <system_error>
+#include <unordered_set>
 
-#include "platform/posix/managers/KeyValues.h"
 #include "platform/posix/managers/ManagerFiles.h"
 #include "platform/posix/managers/Places.h"
+#include "platform/posix/managers/SteamFolder.h"
 
 namespace platform::posix::managers {
 namespace {
 
 namespace fs = std::filesystem;
 namespace kv = keyvalues;
+using steamfolder::Packaging;
+using steamfolder::SteamFolder;
 
 // Steam numbers the games added by hand from 2^31 up, its own games below.
 constexpr std::uint64_t kFirstHandAddedId = std::uint64_t{1} << 31;
 constexpr std::uint64_t kIdLimit = std::uint64_t{1} << 32;
 
-std::optional<std::vector<kv::Entry>> readVdf(const fs::path& file) {
-  const std::optional<std::string> text = readManagerFile(file);
-  return text ? kv::parse(*text) : std::nullopt;
+// Where a Steam folder can be, in search order: the native Steam's (~/.steam/root is the link
+// Steam keeps to its folder, Debian's ~/.steam/debian-installation among them), Flatpak's,
+// Snap's.
+std::vector<std::pair<fs::path, Packaging>> steamPlaces(const Places& places) {
+  const Places flatpak = places.ofFlatpak(steamfolder::kFlatpakApp);
+  const fs::path& home = places.home;
+  return {{home / ".steam/root", Packaging::Native},
+          {home / ".local/share/Steam", Packaging::Native},
+          {flatpak.home / ".local/share/Steam", Packaging::Flatpak},
+          {flatpak.dataHome / "Steam", Packaging::Flatpak},
+          {home / "snap/steam/common/.local/share/Steam", Packaging::Snap},
+          {home / ".snap/data/steam/common/.local/share/Steam", Packaging::Snap}};
 }
 
-// Adds folder to list unless it is missing or its real path is among seen.
-void addOnce(std::vector<fs::path>& list, std::vector<fs::path>& seen, const fs::path& folder) {
-  std::error_code ec;
-  const fs::path real = fs::canonical(folder, ec);
-  if (ec || !fs::is_directory(real, ec)) return;
-  if (std::find(seen.begin(), seen.end(), real) != seen.end()) return;
-  seen.push_back(real);
-  list.push_back(folder);
+// The folder's identity, when it is a folder: one stat, however many links lead to it, so that
+// a list of tens of thousands of libraries is read in well under a second.
+std::optional<steamfolder::FolderId> folderId(const fs::path& folder) {
+  struct stat info {};
+  if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
+  return steamfolder::FolderId{info.st_dev, info.st_ino};
 }
+
+struct FolderIdHash {
+  std::size_t operator()(const steamfolder::FolderId& id) const {
+    return std::hash<std::uint64_t>()(id.first * 0x9E3779B97F4A7C15u ^ id.second);
+  }
+};
+using FolderSet = std::unordered_set<steamfolder::FolderId, FolderIdHash>;
 
 // The Steam folder itself, then the libraries its libraryfolders.vdf lists (new format: a
-// block with "path"; old format: the path as the value), each real folder once over all calls.
-std::vector<fs::path> librariesOf(const fs::path& steamFolder, std::vector<fs::path>& seen) {
-  std::vector<fs::path> libraries;
-  addOnce(libraries, seen, steamFolder);
-  const auto vdf = readVdf(steamFolder / "steamapps/libraryfolders.vdf");
+// block with "path"; old format: the path as the value), each folder once.
+std::vector<steamfolder::Library> librariesOf(const SteamFolder& steam, const Places& places) {
+  FolderSet seen;
+  std::vector<steamfolder::Library> libraries;
+  const auto add = [&](const fs::path& library) {
+    const std::optional<steamfolder::FolderId> id = folderId(library);
+    if (id && seen.insert(*id).second) libraries.push_back({library, *id});
+  };
+  add(steam.folder);
+  const auto vdf = steamfolder::readVdf(steam.folder / "steamapps/libraryfolders.vdf");
   if (const kv::Entry* listed = vdf ? kv::block(*vdf, {"libraryfolders"}) : nullptr) {
     for (const kv::Entry& entry : listed->entries) {
       const std::string path = entry.isBlock ? kv::valueOf(&entry, "path") : entry.value;
-      if (!path.empty() && path.front() == '/') addOnce(libraries, seen, path);
+      if (!path.empty() && path.front() == '/') add(steamfolder::onHost(steam, places, path));
     }
   }
   return libraries;
 }
 
 // The ids of the games added by hand that have a compatdata folder, in numeric order.
-std::vector<std::uint64_t> handAddedIds(const fs::path& compatdata) {
-  std::vector<std::uint64_t> ids;
+std::vector<std::uint32_t> handAddedIds(const fs::path& compatdata) {
+  std::vector<std::uint32_t> ids;
   for (const fs::path& folder : sortedEntries(compatdata, true, {})) {
     const std::string name = folder.filename().string();
     std::uint64_t id = 0;
     const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), id);
     if (error == std::errc() && end == name.data() + name.size() && name.front() != '0' &&
         id >= kFirstHandAddedId && id < kIdLimit)
-      ids.push_back(id);
+      ids.push_back(static_cast<std::uint32_t>(id));
   }
   std::sort(ids.begin(), ids.end());
   return ids;
 }
 
-bool isTool(const fs::path& folder) {
-  return !folder.empty() && isExecutableFile(folder / "proton");
-}
-
-// The custom tool config.vdf maps the game to, when compatibilitytools.d holds it.
-fs::path mappedTool(const fs::path& steamFolder, const std::string& id) {
-  const auto config = readVdf(steamFolder / "config/config.vdf");
-  if (!config) return {};
-  const std::string name = kv::valueOf(
-      kv::block(*config,
-                {"InstallConfigStore", "Software", "Valve", "Steam", "CompatToolMapping", id}),
-      "name");
-  if (!isPlainName(name)) return {};
-  for (const fs::path& folder : sortedEntries(steamFolder / "compatibilitytools.d", true, {})) {
-    const auto vdf = readVdf(folder / "compatibilitytool.vdf");
-    const kv::Entry* tool =
-        vdf ? kv::block(*vdf, {"compatibilitytools", "compat_tools", name}) : nullptr;
-    const std::string install = kv::valueOf(tool, "install_path");
-    if (!install.empty()) return install == "." ? folder : folder / install;
-  }
-  return {};
-}
-
-// The tool the prefix last ran with: config_info's second line names its fonts folder.
-fs::path lastTool(const fs::path& compat) {
-  const std::optional<std::string> info = readManagerFile(compat / "config_info");
-  if (!info) return {};
-  const std::size_t first = info->find('\n');
-  if (first == std::string::npos) return {};
-  std::string line = info->substr(first + 1, info->find('\n', first + 1) - first - 1);
-  if (line.ends_with('\r')) line.pop_back();
-  for (const std::string_view fonts : {"files/share/fonts/", "dist/share/fonts/"})
-    if (line.size() > fonts.size() && line.ends_with(fonts) && line.front() == '/')
-      return line.substr(0, line.size() - fonts.size());
-  return {};
-}
-
-// The Steam Linux Runtime the tool asks for, when a library has it.
-fs::path runtimeFor(const fs::path& tool, const std::vector<fs::path>& libraries) {
-  const auto manifest = readVdf(tool / "toolmanifest.vdf");
-  const std::string appId =
-      manifest ? kv::valueOf(kv::block(*manifest, {"manifest"}), "require_tool_appid") : "";
-  const char* runtime = appId == "1628350"   ? "SteamLinuxRuntime_sniper"
-                        : appId == "1391110" ? "SteamLinuxRuntime_soldier"
-                                             : nullptr;
-  if (!runtime) return {};
-  for (const fs::path& library : libraries) {
-    const fs::path entryPoint = library / "steamapps/common" / runtime / "_v2-entry-point";
-    if (isExecutableFile(entryPoint)) return entryPoint;
-  }
-  return {};
-}
-
-Launch launchOf(const fs::path& steamFolder, const std::vector<fs::path>& libraries,
-                const fs::path& compat, const std::string& id) {
-  Launch launch;
-  fs::path tool = mappedTool(steamFolder, id);
-  launch.from = "steam's tool for the game";
-  if (!isTool(tool)) {
-    tool = lastTool(compat);
-    launch.from = "the tool the prefix last ran with";
-  }
-  if (!isTool(tool)) {
-    launch.from = "steam names no Proton for the game";
-    return launch;
-  }
-  launch.runner = tool / "proton";
-  launch.proton = true;
-  launch.runtime = runtimeFor(tool, libraries);
-  launch.own = {{"STEAM_COMPAT_DATA_PATH", compat.string()},
-                {"STEAM_COMPAT_CLIENT_INSTALL_PATH", steamFolder.string()}};
-  return launch;
-}
-
 }  // namespace
 
 std::optional<Candidate> steam(const Places& places, const Accepts& accepts) {
-  const Places flatpak = places.ofFlatpak("com.valvesoftware.Steam");
-  std::vector<fs::path> steamFolders, seenFolders, seenLibraries;
-  for (const fs::path& folder : {places.home / ".steam/root", places.home / ".local/share/Steam",
-                                 flatpak.home / ".local/share/Steam", flatpak.dataHome / "Steam"})
-    addOnce(steamFolders, seenFolders, folder);
-  for (const fs::path& steamFolder : steamFolders) {
-    const std::vector<fs::path> libraries = librariesOf(steamFolder, seenLibraries);
-    for (const fs::path& library : libraries) {
-      const fs::path compatdata = library / "steamapps/compatdata";
-      for (const std::uint64_t number : handAddedIds(compatdata)) {
-        const std::string id = std::to_string(number);
-        const fs::path compat = compatdata / id;
+  // Each Steam folder once, and each library once over all of them (two Steams may list one).
+  FolderSet steamsSeen, librariesSeen;
+  for (const auto& [folder, packaging] : steamPlaces(places)) {
+    const std::optional<steamfolder::FolderId> steamId = folderId(folder);
+    if (!steamId || !steamsSeen.insert(*steamId).second) continue;
+    SteamFolder steam{folder, packaging, {}};
+    steam.libraries = librariesOf(steam, places);
+    for (const steamfolder::Library& library : steam.libraries) {
+      if (!librariesSeen.insert(library.id).second) continue;
+      const fs::path compatdata = library.path / "steamapps/compatdata";
+      for (const std::uint32_t id : handAddedIds(compatdata)) {
+        const fs::path compat = compatdata / std::to_string(id);
         std::error_code ec;
         if (!fs::is_directory(compat / "pfx", ec) || !accepts(compat / "pfx")) continue;
-        return Candidate{compat / "pfx", id, launchOf(steamFolder, libraries, compat, id)};
+        Launch launch = steamfolder::launchOf(steam, places, compat, id);
+        launch.handoff = steamfolder::handoffOf(steam, places, id);
+        return Candidate{compat / "pfx", std::to_string(id), std::move(launch)};
       }
     }
   }
   return std::nullopt;
 }
 
+namespace steamfolder {
+
+fs::path onHost(const SteamFolder& steam, const Places& places, const std::string& recorded) {
+  const fs::path path = recorded;
+  if (steam.packaging != Packaging::Flatpak) return path;
+  const fs::path sandboxFolder = places.home / ".local/share/Steam";
+  const auto [stop, rest] =
+      std::mismatch(sandboxFolder.begin(), sandboxFolder.end(), path.begin(), path.end());
+  if (stop != sandboxFolder.end()) return path;
+  fs::path host = places.ofFlatpak(kFlatpakApp).home / ".local/share/Steam";
+  for (auto part = rest; part != path.end(); ++part) host /= *part;
+  return host;
+}
+
+std::optional<std::vector<kv::Entry>> readVdf(const fs::path& file) {
+  const std::optional<std::string> text = readManagerFile(file);
+  return text ? kv::parse(*text) : std::nullopt;
+}
+
+std::uint64_t gameIdOf(std::uint32_t id) {
+  return std::uint64_t{id} << 32 | 0x02000000;
+}
+
+}  // namespace steamfolder
 }  // namespace platform::posix::managers

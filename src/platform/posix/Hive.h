@@ -107,8 +107,8 @@ struct Key {
 //  - shared classes: in system.reg, a component that Software\Classes\Wow6432Node lacks is
 //    looked up in Software\Classes, as stored;
 //  - symbolic links (#link): the walk goes on at the key that SymbolicLinkValue names
-//    (\Registry\Machine\..., \Registry\User\.Default\..., \Registry\User\<userSid>\...),
-//    taking the target as stored; at most kMaxLinks of them.
+//    (\Registry\Machine\..., or \Registry\User\<name>\... in the hive usersFile gives for
+//    name), taking the target as stored; at most kMaxLinks of them.
 // Nothing when a key on the way does not exist, a link leads nowhere or loops, the path is
 // deeper than kMaxDepth, or a file on the way is no hive.
 inline constexpr int kMaxLinks = 16;

@@ -259,12 +259,22 @@ enum class Outcome {
 
 using Clock = std::chrono::steady_clock;
 
+// Failed, with why in errno for the caller of rewriteFile.
+Outcome failWith(int error) {
+  errno = error;
+  return Outcome::Failed;
+}
+
+// Why a write may not build on the file of status st, when it may not: EISDIR no regular file,
+// EFBIG more than largest bytes, EACCES read-only.
+int unfit(const struct stat& st, std::size_t largest) {
+  if (!S_ISREG(st.st_mode)) return EISDIR;
+  return static_cast<std::uint64_t>(st.st_size) > largest ? EFBIG : EACCES;
+}
+
 // How long a file must have been still before a write builds on it: longer than a program's
 // save of a small file takes (Wine truncates the file, then writes its lines, without a lock).
 constexpr auto kSettle = std::chrono::milliseconds(50);
-// The longest one write waits in all, for a lock another program holds or for the file to
-// settle; then it fails.
-constexpr auto kLongestWait = std::chrono::seconds(5);
 // How often a held lock is tried again.
 constexpr auto kLockRetry = std::chrono::milliseconds(5);
 
@@ -315,7 +325,7 @@ struct stat statusOf(int fd) {
 // One write's waiting: when it gives up, the file as it was before its last wait, and how long
 // to pause before the next attempt.
 struct Waiting {
-  Clock::time_point deadline = Clock::now() + kLongestWait;
+  Clock::time_point deadline;
   Identity seen;
   Clock::duration pause = kSettle;
 };
@@ -361,11 +371,14 @@ bool lockWhole(int fd, Clock::time_point deadline) {
   }
 }
 
-// Whether a file of size bytes stays within this process's file-size limit (ulimit -f).
+// Whether a file of size bytes stays within this process's file-size limit (ulimit -f); false
+// with errno set when not.
 bool withinSizeLimit(std::size_t size) {
   rlimit limit{};
   if (::getrlimit(RLIMIT_FSIZE, &limit) != 0) return false;
-  return limit.rlim_cur == RLIM_INFINITY || size <= limit.rlim_cur;
+  if (limit.rlim_cur == RLIM_INFINITY || size <= limit.rlim_cur) return true;
+  errno = EFBIG;
+  return false;
 }
 
 // A write past the file-size limit fails with EFBIG instead of ending the program (SIGXFSZ's
@@ -382,7 +395,7 @@ void ignoreFileSizeSignal() {
 // Whether the file fd (status st) can be written up to size bytes without running out of space.
 // Space is reserved where the file system can; elsewhere its free space must cover the blocks
 // the file lacks, with room for the blocks that map them (ext2's indirect blocks: one per 256
-// at most, and a few).
+// at most, and a few). False with errno set when not.
 bool spaceFor(int fd, const struct stat& st, std::size_t size) {
   const auto held = static_cast<std::uint64_t>(st.st_blocks) * 512;
   if (size <= held) return true;
@@ -391,8 +404,11 @@ bool spaceFor(int fd, const struct stat& st, std::size_t size) {
   struct statvfs space {};
   if (::fstatvfs(fd, &space) != 0) return false;
   const std::uint64_t missing = size - held;
-  return std::uint64_t{space.f_bavail} * space.f_frsize >=
-         missing + missing / 256 + 4 * std::uint64_t{space.f_frsize};
+  if (std::uint64_t{space.f_bavail} * space.f_frsize >=
+      missing + missing / 256 + 4 * std::uint64_t{space.f_frsize})
+    return true;
+  errno = ENOSPC;
+  return false;
 }
 
 // Writes data in place of the locked file fd (read as old, status st) at target, from the first
@@ -431,7 +447,9 @@ Outcome replaceFile(const fs::path& target, int fd, const struct stat& old, std:
   const Fd out(makeTemporary(folder, 0600, temporary));
   if (out.get() < 0) return errno == EACCES || errno == EPERM ? Outcome::InPlace : Outcome::Failed;
   const auto fail = [&](Outcome why) {
+    const int error = errno;  // why it failed, for the caller
     ::unlink(temporary.c_str());
+    errno = error;
     return why;
   };
   const bool sync = syncWrites.load();
@@ -454,7 +472,8 @@ Outcome replaceFile(const fs::path& target, int fd, const struct stat& old, std:
   struct stat named {};
   struct stat now {};
   if (::lstat(target.c_str(), &named) != 0 || !sameFile(named, old)) return fail(Outcome::Again);
-  if (::fstat(fd, &now) != 0 || !(now.st_mode & S_IWUSR)) return fail(Outcome::Failed);
+  if (::fstat(fd, &now) != 0) return fail(Outcome::Failed);
+  if (!(now.st_mode & S_IWUSR)) return fail(failWith(EACCES));
   if (identityOf(now) != identityOf(old)) return fail(changedMeanwhile(waiting));
   if (::rename(temporary.c_str(), target.c_str()) != 0)
     // A sticky folder lets only the file's owner replace it; a mount point (EBUSY) or a file
@@ -477,7 +496,9 @@ Outcome createFile(const fs::path& target, std::string_view data) {
   const Fd out(makeTemporary(folder, 0666, temporary));
   if (out.get() < 0) return Outcome::Failed;
   const auto fail = [&](Outcome why) {
+    const int error = errno;  // why it failed, for the caller
     ::unlink(temporary.c_str());
+    errno = error;
     return why;
   };
   const bool sync = syncWrites.load();
@@ -512,37 +533,39 @@ Outcome writeOnce(const fs::path& target, std::size_t largest, const Edit& edit,
     if (errno != ENOENT) return Outcome::Failed;
     const NewContent made = edit({});
     if (made.kind == NewContent::Kind::Refused || made.bytes.size() > largest)
-      return Outcome::Failed;
+      return failWith(made.kind == NewContent::Kind::Refused ? EINVAL : EFBIG);
     return createFile(target, made.bytes);
   }
   if (S_ISLNK(seen.st_mode)) return Outcome::Again;  // made a link since it was followed
   // Read-only as Wine shows the Windows attribute: the owner may not write. Root is refused too.
-  if (!fits(seen) || !(seen.st_mode & S_IWUSR)) return Outcome::Failed;
+  if (!fits(seen) || !(seen.st_mode & S_IWUSR)) return failWith(unfit(seen, largest));
   if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return Outcome::Failed;
 
   const Fd fd(::open(target.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
   if (fd.get() < 0) return errno == ENOENT || errno == ELOOP ? Outcome::Again : Outcome::Failed;
   struct stat locked {};
-  if (::fstat(fd.get(), &locked) != 0 || !fits(locked)) return Outcome::Failed;
-  if (!lockWhole(fd.get(), waiting.deadline)) return Outcome::Failed;
+  if (::fstat(fd.get(), &locked) != 0) return Outcome::Failed;
+  if (!fits(locked)) return failWith(unfit(locked, largest));
+  // A lock held elsewhere fails with EACCES or EAGAIN alike: the file is busy, not read-only.
+  if (!lockWhole(fd.get(), waiting.deadline)) return failWith(errno == EACCES ? EAGAIN : errno);
   // Another writer may have replaced the file while this one waited.
   struct stat named {};
   if (::fstat(fd.get(), &locked) != 0 || ::lstat(target.c_str(), &named) != 0 ||
       !sameFile(named, locked) || locked.st_nlink == 0)
     return Outcome::Again;
-  if (!fits(locked) || !(locked.st_mode & S_IWUSR)) return Outcome::Failed;
+  if (!fits(locked) || !(locked.st_mode & S_IWUSR)) return failWith(unfit(locked, largest));
   if (!settled(identityOf(locked), waiting)) return Outcome::Wait;
 
   Bytes text;
   struct stat read {};
-  if (readFrom(fd.get(), static_cast<std::size_t>(locked.st_size), largest, text) !=
-          RegularFile::Whole::Read ||
-      ::fstat(fd.get(), &read) != 0)
-    return Outcome::Failed;
+  const RegularFile::Whole whole =
+      readFrom(fd.get(), static_cast<std::size_t>(locked.st_size), largest, text);
+  if (whole == RegularFile::Whole::TooBig) return failWith(EFBIG);
+  if (whole != RegularFile::Whole::Read || ::fstat(fd.get(), &read) != 0) return Outcome::Failed;
   if (identityOf(read) != identityOf(locked)) return changedMeanwhile(waiting);
   const NewContent change = edit(view(text));
   if (change.kind == NewContent::Kind::Refused || change.bytes.size() > largest)
-    return Outcome::Failed;
+    return failWith(change.kind == NewContent::Kind::Refused ? EINVAL : EFBIG);
   if (change.kind == NewContent::Kind::Same) return Outcome::Done;
 
   Outcome outcome = Outcome::InPlace;
@@ -556,9 +579,11 @@ Outcome writeOnce(const fs::path& target, std::size_t largest, const Edit& edit,
 
 }  // namespace
 
-bool rewriteFile(const fs::path& path, std::size_t largest, const Edit& edit) {
+int rewriteFile(const fs::path& path, std::size_t largest, const Edit& edit,
+                Clock::time_point deadline) {
   ignoreFileSizeSignal();
   Waiting waiting;
+  waiting.deadline = deadline;
   // Each new attempt follows the path afresh: another writer replaced the file meanwhile, so
   // every lost attempt is another writer's finished write. The lock is not fair between writers
   // of one path (the winner re-opens the new file before a waiter wakes), so a writer may lose
@@ -566,16 +591,18 @@ bool rewriteFile(const fs::path& path, std::size_t largest, const Edit& edit) {
   // something replaces without end.
   for (int attempt = 0; attempt < 100'000; ++attempt) {
     const fs::path target = finalTarget(path);
-    if (target.empty()) return false;
+    if (target.empty()) return ELOOP;
     const Outcome outcome = writeOnce(target, largest, edit, waiting);
     if (outcome == Outcome::Wait) {
-      if (Clock::now() + waiting.pause > waiting.deadline) return false;
+      if (Clock::now() + waiting.pause > waiting.deadline) return EAGAIN;
       std::this_thread::sleep_for(waiting.pause);
+    } else if (outcome == Outcome::Done) {
+      return 0;
     } else if (outcome != Outcome::Again) {
-      return outcome == Outcome::Done;
+      return errno != 0 ? errno : EIO;
     }
   }
-  return false;
+  return EAGAIN;
 }
 
 void setProfileSync(bool on) {

@@ -26,8 +26,8 @@
 //     still that long and then read again; a file exactly as this process's last write left it
 //     needs no wait, so writes in a row run at full speed. Left: a save that begins in the
 //     microseconds between the last check and the rename goes to the replaced file.
-//   - Waiting for a lock and for the file to settle takes at most 5 s in all; then the write
-//     fails.
+//   - Waiting for a lock and for the file to settle ends at the caller's deadline; then the
+//     write fails.
 //   - Normally the new bytes go to a temporary file beside the old one (named ".kestrun-", the
 //     writer's process id, '-' and random hex digits), which is given the old file's owner and
 //     group (also where the folder would give another group), extended attributes (Wine's
@@ -50,6 +50,7 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -148,10 +149,14 @@ struct NewContent {
 
 // Rewrites the regular file at path (made when missing) with edit's result for its current
 // bytes, as the top of this header says. edit may be called more than once (once per attempt,
-// each time with the bytes then read). True when written or nothing was to be written; false
-// when refused, failed or waited for too long, the file as it was. Blocks the caller while it
-// waits (5 s at most).
-bool rewriteFile(const std::filesystem::path& path, std::size_t largest,
-                 const std::function<NewContent(std::string_view current)>& edit);
+// each time with the bytes then read). 0 when written or nothing was to be written; otherwise,
+// the file as it was, why not as an errno value: EAGAIN locked by another program or written
+// by one until deadline, EACCES read-only (or not to be written by us), EISDIR no regular file,
+// EFBIG more than largest bytes or past the file-size limit, EINVAL refused by edit, ELOOP a
+// loop of links, ENOSPC, EIO... as the system gave it. Blocks the caller while it waits, until
+// deadline at most.
+int rewriteFile(const std::filesystem::path& path, std::size_t largest,
+                const std::function<NewContent(std::string_view current)>& edit,
+                std::chrono::steady_clock::time_point deadline);
 
 }  // namespace platform::posix

@@ -82,35 +82,15 @@ TEST_F(InterruptedCopyTest, KilledCopyLeavesTheKeysWrittenSoFar) {
   EXPECT_TRUE(host.messages().empty());
 }
 
-// A read lock on file while it lives, as another program that reads it takes: an open file
-// description lock, which this process's own writes wait for as for another's.
-class ReadLock {
- public:
-  explicit ReadLock(const fs::path& file) : fd_(::open(file.c_str(), O_RDONLY | O_CLOEXEC)) {
-    struct flock lock {};
-    lock.l_type = F_RDLCK;
-    lock.l_whence = SEEK_SET;
-    EXPECT_EQ(::fcntl(fd_, F_OFD_SETLK, &lock), 0);
-  }
-  ~ReadLock() { ::close(fd_); }
-
- private:
-  int fd_;
-};
-
-// This process's file-size limit (ulimit -f) at bytes while it lives.
-class SizeLimit {
- public:
-  explicit SizeLimit(rlim_t bytes) {
-    ::getrlimit(RLIMIT_FSIZE, &before_);
-    const rlimit limit{bytes, before_.rlim_max};
-    EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
-  }
-  ~SizeLimit() { ::setrlimit(RLIMIT_FSIZE, &before_); }
-
- private:
-  rlimit before_{};
-};
+// Takes a read lock on file as another program that reads it does: an open file description
+// lock, which this process's own writes wait for as for another's. Held until fd is closed.
+int readLock(const fs::path& file) {
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  struct flock lock {};
+  lock.l_type = F_RDLCK;
+  EXPECT_EQ(::fcntl(fd, F_OFD_SETLK, &lock), 0);
+  return fd;
+}
 
 using Clock = std::chrono::steady_clock;
 
@@ -167,15 +147,16 @@ TEST_F(InterruptedCopyTest, AFailedWriteEndsTheCopyWithinOneWaitWithOneMessage) 
       busy = busy && cursor != nullptr && cursor->shape() == Qt::WaitCursor;
       if (c.atReplace) c.atReplace(game.profilePath());
     });
-    std::optional<ReadLock> lock;
-    if (c.locked) lock.emplace(game.profilePath());
-    std::optional<SizeLimit> limit;
-    if (c.sizeLimited) limit.emplace(100);
+    const int lock = c.locked ? readLock(game.profilePath()) : -1;
+    rlimit before{};  // the file-size limit (ulimit -f)
+    ::getrlimit(RLIMIT_FSIZE, &before);
+    const rlimit small{100, before.rlim_max};
+    if (c.sizeLimited) ::setrlimit(RLIMIT_FSIZE, &small);
     const auto start = Clock::now();
     (form.*c.button)->click();
     const auto took = Clock::now() - start;
-    limit.reset();
-    lock.reset();
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    if (lock >= 0) ::close(lock);
     platform::posix::setBeforeProfileReplace({});
 
     EXPECT_LT(took, 2 * wait);

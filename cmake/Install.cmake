@@ -1,5 +1,6 @@
-# Installing Kestrun and packaging it as a Debian package:
+# Installing Kestrun and packaging it as a Debian package, and the portable archive:
 #   cmake --install build --prefix /usr      or      (cd build && cpack -G DEB)
+#   (cd build && cpack -G TGZ)               (Portable.cmake)
 # The Windows build installs and packs through WindowsRelease.cmake.
 if(WIN32)
   return()
@@ -7,6 +8,10 @@ endif()
 include(GNUInstallDirs)
 
 install(TARGETS kestrun RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The program carries the portable archive's library path (Portable.cmake); installed into the
+# system it uses the system's libraries alone.
+install(CODE "file(RPATH_REMOVE FILE
+  \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:kestrun>\")")
 
 if(NOT WIN32)
   include(${CMAKE_CURRENT_LIST_DIR}/PackageDocs.cmake)
@@ -48,5 +53,6 @@ would, with its own Wine or Proton.")
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "wine")
   set(CPACK_GENERATOR DEB)
+  include(${CMAKE_CURRENT_LIST_DIR}/Portable.cmake)
   include(CPack)
 endif()

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "platform/posix/KeyValues.h"
+#include "platform/posix/managers/KeyValues.h"
 
 namespace {
 

@@ -85,15 +85,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   bool refusedKey = false;
   for (const char* mark : {"[", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"})
     refusedKey = refusedKey || trimmed(key).starts_with(mark);
-  const Edit written = withValue(text, section, key, value);
+  const platform::posix::NewContent written = withValue(text, section, key, value);
   check(refusedKey == !isWritable(section, key, value), "exactly those keys are refused");
-  if (written.result == Edit::Result::Refused) {
+  if (written.kind == platform::posix::NewContent::Kind::Refused) {
     check(refusedKey || isUtf16(text),
           "only such a key or a write into UTF-16 text is refused (for text that is not UTF-8)");
     return 0;
   }
-  const bool changed = written.result == Edit::Result::Changed;
-  const std::string& after = changed ? written.text : text;
+  const bool changed = written.kind == platform::posix::NewContent::Kind::Changed;
+  const std::string& after = changed ? written.bytes : text;
 
   std::vector<char> big(value.size() + 2);
   n = readValue(after, section, key, "\x01missing", big.data(),

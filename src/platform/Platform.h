@@ -13,7 +13,6 @@
 // user write them (c:\Gunship!\data\custom.ini), mapped to the host by the platform.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -77,13 +76,10 @@ std::uint32_t getPrivateProfileString(const char* section, const char* key,
 int writePrivateProfileString(const char* section, const char* key, const char* value,
                               const char* file);
 
-// The longest that the profile writes of one ProfileWriteRun wait in all (on Linux, for a lock
-// another program holds or for a save under way to end); then the write that waits fails.
-inline constexpr std::chrono::milliseconds kLongestProfileWait{5000};
-
 // A run of profile writes that share one wait: while it lives, every profile write of this
-// thread gives up waiting kLongestProfileWait after the run began, so a run of nine writes ends
-// as soon as one would. A write outside a run has that long of its own. A run made inside
+// thread gives up waiting (on Linux, for a lock another program holds or for a save under way
+// to end) once the run has lasted as long as one write may wait (5 s), so a run of nine writes
+// ends as soon as one would. A write outside a run has that long of its own. A run made inside
 // another adds nothing: the outer one's end holds. On Windows it does nothing, as the profile
 // functions do not wait.
 class ProfileWriteRun {

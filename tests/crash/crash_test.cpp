@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -17,6 +18,7 @@
 #include <thread>
 
 #include "platform/Platform.h"
+#include "platform/posix/SafeFile.h"
 
 namespace fs = std::filesystem;
 
@@ -47,10 +49,13 @@ int main(int argc, char** argv) {
                                                 file.c_str()) == 0)
           _exit(3);
     }
-    // Anywhere from before the first write to dozens of writes in. A new writer's first write
-    // waits until the file the killed one left has been still for 50 ms.
-    std::this_thread::sleep_for(
-        std::chrono::microseconds(std::uniform_int_distribution<int>(0, 70000)(rng)));
+    // Anywhere from before the first write to dozens of writes in: a new writer's first write
+    // waits until the file the killed one left has been still for the settle time, the next
+    // ones do not.
+    const auto latest =
+        std::chrono::duration_cast<std::chrono::microseconds>(2 * platform::posix::kSettleTime);
+    std::this_thread::sleep_for(std::chrono::microseconds(
+        std::uniform_int_distribution<std::int64_t>(0, latest.count())(rng)));
     ::kill(child, SIGKILL);
     int status = 0;
     ::waitpid(child, &status, 0);

@@ -6,6 +6,8 @@
 #include <functional>
 
 #include "WinePrefix.h"
+#include "platform/posix/Start.h"
+#include "platform/posix/StartLine.h"
 
 namespace {
 
@@ -14,12 +16,13 @@ using platform::posix::prefix::choose;
 using platform::posix::prefix::describe;
 using platform::posix::prefix::Environment;
 using platform::posix::prefix::holdsGame;
+using platform::posix::prefix::startOf;
 
 TEST(Prefix, TheFirstPrefixThatHoldsTheGameAndItsOwnWine) {
   // The variables beside HOME=~ and PATH=~/bin; nullptr: unset.
   struct Vars {
     const char *winePrefix = nullptr, *wine = nullptr, *path = "@/bin", *dataHome = nullptr,
-               *configHome = nullptr;
+               *configHome = nullptr, *extraTools = nullptr;
   };
   const struct {
     const char* name;
@@ -50,6 +53,12 @@ TEST(Prefix, TheFirstPrefixThatHoldsTheGameAndItsOwnWine) {
        {"+Games/a", "*bin/x/bin/wine",
         "lc/a.yml={game: {prefix: ~/Games/a}, wine: {version: ../../../../../../bin/x}}"},
        "prefix ~/Games/a (lutris: ~/.config/lutris/games/a.yml), wine ~/bin/wine (PATH)"},
+      {"lutris: ~//Games/a is the home's Games/a, as a shell reads it",
+       {"+Games/a", "lc/a.yml=game: {prefix: ~//Games/a}"},
+       "prefix ~/Games/a (lutris: ~/.config/lutris/games/a.yml), wine ~/bin/wine (PATH)"},
+      {"lutris: a prefix of ~ alone is the home",
+       {"+", "lc/a.yml=game: {prefix: '~'}"},
+       "prefix ~ (lutris: ~/.config/lutris/games/a.yml), wine ~/bin/wine (PATH)"},
       {"lutris before bottles before playonlinux",
        {"+Games/z", "+b/bottles/a", "+pol/wineprefix/a",
         "ld/games/z.yml=game: {prefix: ~/Games/z}"},
@@ -102,6 +111,11 @@ TEST(Prefix, TheFirstPrefixThatHoldsTheGameAndItsOwnWine) {
        "prefix ~/.local/share/bottles/bottles/a\\nkestrun: prefix \\x1b[1m\\xff\\\\"
        "\\xc2\\x9b\xc3\xa9 (bottles: a\\nkestrun: prefix \\x1b[1m\\xff\\\\\\xc2\\x9b"
        "\xc3\xa9), wine ~/bin/wine (PATH)"},
+      {"the line breaks and format characters of Unicode are escaped too",
+       {"+b/bottles/a\u2028kestrun: prefix \u202e\u2029\U000e0001"},
+       "prefix ~/.local/share/bottles/bottles/a\\u2028kestrun: prefix \\u202e\\u2029"
+       "\\U000e0001 (bottles: a\\u2028kestrun: prefix \\u202e\\u2029\\U000e0001), "
+       "wine ~/bin/wine (PATH)"},
       {"heroic: native before Flatpak, by file name; damaged JSON and another app's name "
        "skipped; ~ is the home, pfx inside is the prefix; a Proton runner",
        {"+hp/a/pfx", "+hp/b", "+hp/c", R"(h/GamesConfig/0.json={"0": {"winePrefix": "~/hp/c")",
@@ -154,6 +168,7 @@ TEST(Prefix, TheFirstPrefixThatHoldsTheGameAndItsOwnWine) {
         "\"compat_tools\" { \"GE-Proton9-20\" { \"install_path\" \".\" } } }",
         "*st/compatibilitytools.d/GE/proton",
         "st/compatibilitytools.d/GE/toolmanifest.vdf=manifest { require_tool_appid 1628350 }",
+        "Lib/steamapps/appmanifest_1628350.acf=AppState { installdir SteamLinuxRuntime_sniper }",
         "*Lib/steamapps/common/SteamLinuxRuntime_sniper/_v2-entry-point"},
        "prefix ~/Lib/steamapps/compatdata/3391826345/pfx (steam: 3391826345), proton "
        "~/.steam/root/compatibilitytools.d/GE/proton (steam's tool for the game), runtime "
@@ -168,6 +183,7 @@ TEST(Prefix, TheFirstPrefixThatHoldsTheGameAndItsOwnWine) {
         "*st/compatibilitytools.d/GE/proton",
         "Lib/steamapps/compatdata/3391826345/config_info=x\r\n@/P/dist/share/fonts/\r\n",
         "*P/proton", "P/toolmanifest.vdf=manifest{require_tool_appid 1391110}",
+        "st/steamapps/appmanifest_1391110.acf=AppState{installdir SteamLinuxRuntime_soldier}",
         "*st/steamapps/common/SteamLinuxRuntime_soldier/_v2-entry-point"},
        "prefix ~/Lib/steamapps/compatdata/3391826345/pfx (steam: 3391826345), proton ~/P/proton "
        "(the tool the prefix last ran with), runtime "
@@ -178,6 +194,61 @@ TEST(Prefix, TheFirstPrefixThatHoldsTheGameAndItsOwnWine) {
         "fst/steamapps/compatdata/3391826345/config_info=x\n@/P/files/share/fonts/\n", "P/proton="},
        "prefix ~/.var/app/com.valvesoftware.Steam/data/Steam/steamapps/compatdata/3391826345/pfx "
        "(steam: 3391826345), wine ~/bin/wine (PATH; steam names no Proton for the game)"},
+      {"heroic: a Wine game's prefix is winePrefix, a pfx there is passed over; quotes around "
+       "bin removed",
+       {"+hp/w", "+hp/w/pfx", "*tools/wine-ge/bin/wine",
+        R"(h/GamesConfig/g.json={"g": {"winePrefix": "~/hp/w",
+             "wineVersion": {"bin": "'@/tools/wine-ge/bin/wine'", "type": "wine"}}})"},
+       "prefix ~/hp/w (heroic: g), wine ~/tools/wine-ge/bin/wine (heroic's runner)"},
+      {"heroic: a Proton game runs with UMU, umu-run in PATH before Heroic's umu_run.py",
+       {"+hp/a/pfx", "*tools/GE/proton", "*bin/umu-run", "*h/tools/runtimes/umu/umu_run.py",
+        R"(h/GamesConfig/g.json={"g": {"winePrefix": "~/hp/a",
+             "wineVersion": {"bin": "@/tools/GE/proton", "type": "proton"}}})"},
+       "prefix ~/hp/a/pfx (heroic: g), umu ~/bin/umu-run (heroic's runner)"},
+      {"steam: the runtime found by its app id in another library; tools later in the search "
+       "win: the Steam folder's *.vdf over STEAM_EXTRA_COMPAT_TOOLS_PATHS",
+       {"+cd/3391826345/pfx", "st/steamapps/libraryfolders.vdf=libraryfolders { 1 { path @/Lib } }",
+        "st/config/config.vdf=InstallConfigStore{Software{Valve{Steam{CompatToolMapping{"
+        "3391826345{name GE-Proton11}}}}}}",
+        "extra/GE/compatibilitytool.vdf=compatibilitytools{compat_tools{GE-Proton11{"
+        "install_path .}}}",
+        "*extra/GE/proton",
+        "st/compatibilitytools.d/ge.vdf=compatibilitytools{compat_tools{GE-Proton11{"
+        "install_path GE-dist}}}",
+        "*st/compatibilitytools.d/GE-dist/proton",
+        "st/compatibilitytools.d/GE-dist/toolmanifest.vdf=manifest{require_tool_appid 4183110}",
+        "Lib/steamapps/appmanifest_4183110.acf=AppState{appid 4183110 installdir SLR4}",
+        "*Lib/steamapps/common/SLR4/_v2-entry-point"},
+       "prefix ~/.local/share/Steam/steamapps/compatdata/3391826345/pfx (steam: 3391826345), "
+       "proton ~/.local/share/Steam/compatibilitytools.d/GE-dist/proton (steam's tool for the "
+       "game), runtime ~/Lib/steamapps/common/SLR4/_v2-entry-point",
+       {.extraTools = "relative:@/extra"}},
+      {"steam: STEAM_EXTRA_COMPAT_TOOLS_PATHS; a runtime asked for but missing is named",
+       {"+cd/3391826345/pfx",
+        "st/config/config.vdf=InstallConfigStore{Software{Valve{Steam{CompatToolMapping{"
+        "3391826345{name GE-Proton11}}}}}}",
+        "extra/GE/compatibilitytool.vdf=compatibilitytools{compat_tools{GE-Proton11{"
+        "install_path .}}}",
+        "*extra/GE/proton", "extra/GE/toolmanifest.vdf=manifest{require_tool_appid 4183110}",
+        "*st/steamapps/common/SteamLinuxRuntime_4/_v2-entry-point"},
+       "prefix ~/.local/share/Steam/steamapps/compatdata/3391826345/pfx (steam: 3391826345), "
+       "proton ~/extra/GE/proton (steam's tool for the game), runtime 4183110 missing",
+       {.extraTools = "@/nowhere:@/extra"}},
+      {"steam: Snap's",
+       {"+sst/steamapps/compatdata/3391826345/pfx"},
+       "prefix ~/snap/steam/common/.local/share/Steam/steamapps/compatdata/3391826345/pfx "
+       "(steam: 3391826345), wine ~/bin/wine (PATH; steam names no Proton for the game)"},
+      {"steam: Flatpak's sandbox paths in libraryfolders.vdf and config_info are its own, not "
+       "the native Steam's",
+       {"+fsl/Library/steamapps/compatdata/3391826345/pfx", "st/steamapps/",
+        "*st/steamapps/common/Proton 9.0/proton", "*fsl/steamapps/common/Proton 9.0/proton",
+        "fsl/steamapps/libraryfolders.vdf=libraryfolders { 1 { path @/.local/share/Steam/Library "
+        "} }",
+        "fsl/Library/steamapps/compatdata/3391826345/config_info=9.0-203\n@/.local/share/Steam/"
+        "steamapps/common/Proton 9.0/files/share/fonts/\n"},
+       "prefix ~/.var/app/com.valvesoftware.Steam/.local/share/Steam/Library/steamapps/compatdata/"
+       "3391826345/pfx (steam: 3391826345), proton ~/.var/app/com.valvesoftware.Steam/.local/"
+       "share/Steam/steamapps/common/Proton 9.0/proton (the tool the prefix last ran with)"},
       {"WINEPREFIX: a steam compatdata names it; its Proton starts the game",
        {"cd/3391826345/pfx/", "cd/3391826345/config_info=x\n@/P/files/share/fonts/\n", "*P/proton"},
        "prefix ~/.local/share/Steam/steamapps/compatdata/3391826345/pfx (WINEPREFIX; steam: "
@@ -225,7 +296,7 @@ TEST(Prefix, TheFirstPrefixThatHoldsTheGameAndItsOwnWine) {
     const Environment env{variable(c.vars.winePrefix), variable(c.vars.wine),
                           home.path().string(),        variable(c.vars.configHome),
                           variable(c.vars.dataHome),   variable(c.vars.path),
-                          home.path() / "start"};
+                          variable(c.vars.extraTools), home.path() / "start"};
     const auto choice = choose(env);
     const std::string line = withHome(describe(choice), home.path().string(), "~");
     EXPECT_EQ(line.substr(line.find("prefix ")), c.line);
@@ -233,6 +304,91 @@ TEST(Prefix, TheFirstPrefixThatHoldsTheGameAndItsOwnWine) {
     if (choice.holdsGame) {
       EXPECT_TRUE(holdsGame(choice.prefix));
     }
+  }
+}
+
+TEST(Prefix, TheGameIsHandedToItsManagerWhenItsRecordNamesTheExe) {
+  const std::string id = "3391826345", compat = "cd/3391826345/pfx",
+                    pfx = ".local/share/Steam/steamapps/compatdata/3391826345/pfx",
+                    exe = pfx + "/drive_c/Gunship!/gunship.exe",
+                    url = " steam://rungameid/14567783225519767552";
+  // A user's shortcuts.vdf in the Steam folder steam ("st/", "fsl/", "sst/").
+  const auto shortcuts = [](const std::string& steam, const std::vector<SteamShortcut>& list) {
+    return steam + "userdata/1/config/shortcuts.vdf=" + shortcutsVdf(list);
+  };
+  const std::string heroicGame =
+      R"(h/GamesConfig/g.json={"g": {"winePrefix": "~/hp/w", "targetExe": "@/hp/w/drive_c/)"
+      R"(Gunship!/gunship.exe", "wineVersion": {"bin": "@/bin/wine", "type": "wine"}}})";
+  const struct {
+    const char* name;
+    std::vector<std::string> home;
+    std::string exe;   // the exe started, below the home
+    std::string line;  // the game's start line, "~" for the home, "<exe>" for the exe
+    const char* wine = nullptr;
+  } cases[] = {
+      {"steam: the shortcut names the exe through the prefix's drive link; steam in PATH",
+       {"+" + compat, "*bin/steam", "*bin/flatpak", pfx + "/dosdevices/c:->" + pfx + "/drive_c",
+        shortcuts("st/", {{"1", "Other", "/x"}, {id, "Gunship!", "@/" + exe}})},
+       pfx + "/dosdevices/c:/Gunship!/gunship.exe",
+       "start ~/bin/steam" + url + " (steam's shortcut \"Gunship!\")"},
+      {"steam: an older shortcut without appid, found by crc32(Exe + AppName); another exe",
+       {"+cd/2395915561/pfx", "*bin/steam",
+        shortcuts("st/", {{"", "Gunship!", "/opt/gunship/gunship.exe"}})},
+       ".local/share/Steam/steamapps/compatdata/2395915561/pfx/drive_c/Gunship!/gunship.exe",
+       "start ~/bin/wine <exe> (steam's shortcut \"Gunship!\" starts /opt/gunship/gunship.exe)"},
+      {"steam: Flatpak's, its sandbox path of the exe; flatpak in PATH",
+       {"+fsl/steamapps/compatdata/3391826345/pfx", "*bin/steam", "*bin/flatpak",
+        shortcuts("fsl/", {{id, "Gunship!", "@/" + exe}})},
+       ".var/app/com.valvesoftware.Steam/" + exe,
+       "start ~/bin/flatpak run com.valvesoftware.Steam" + url +
+           " (steam's shortcut \"Gunship!\")"},
+      {"steam: Snap's, snap in PATH",
+       {"+sst/steamapps/compatdata/3391826345/pfx", "*bin/snap",
+        shortcuts("sst/", {{id, "Gunship!", "@/snap/steam/common/" + exe}})},
+       "snap/steam/common/" + exe,
+       "start ~/bin/snap run steam" + url + " (steam's shortcut \"Gunship!\")"},
+      {"steam: no shortcut for the id",
+       {"+" + compat, "*bin/steam", shortcuts("st/", {{"3391826346", "Gunship!", "@/" + exe}})},
+       exe,
+       "start ~/bin/wine <exe> (steam has no shortcut 3391826345)"},
+      {"steam: no steam in PATH",
+       {"+" + compat, shortcuts("st/", {{id, "G", "@/" + exe}})},
+       exe,
+       "start ~/bin/wine <exe> (steam's shortcut \"G\", but no steam in the absolute folders of "
+       "PATH)"},
+      {"steam: WINE wins over the hand-off",
+       {"+" + compat, "*bin/steam", shortcuts("st/", {{id, "Gunship!", "@/" + exe}})},
+       exe,
+       "start ~/bin/wine <exe> (WINE is set)",
+       "wine"},
+      {"heroic: a game added by hand, its settings' targetExe over its entry's executable",
+       {"+hp/w", "*bin/xdg-open", heroicGame,
+        R"(h/sideload_apps/library.json={"games": [{"app_name": "other"}, {"app_name": "g",)"
+        R"( "title": "Gunship!", "install": {"executable": "/x/gunship.exe"}}]})"},
+       "hp/w/drive_c/Gunship!/gunship.exe",
+       "start ~/bin/xdg-open heroic://launch?appName=g&runner=sideload (heroic's game "
+       "\"Gunship!\")"},
+      {"heroic: not added by hand",
+       {"+hp/w", "*bin/xdg-open", heroicGame},
+       "hp/w/drive_c/Gunship!/gunship.exe",
+       "start ~/bin/wine <exe> (heroic has no game g added by hand)"},
+      {"lutris hands nothing off",
+       {"+Games/a", "lc/a.yml=game: {prefix: ~/Games/a}"},
+       "Games/a/drive_c/Gunship!/gunship.exe",
+       "start ~/bin/wine <exe>"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir home;
+    const std::string at = home.path().string();
+    buildHome(home.path(), c.home);
+    writeFile(home.path() / c.exe, "MZ");
+    const Environment env{std::nullopt, c.wine ? std::optional<std::string>(c.wine) : std::nullopt,
+                          at,           std::nullopt,
+                          std::nullopt, at + "/bin",
+                          std::nullopt, home.path() / "start"};
+    const std::string line = withHome(describe(startOf(choose(env), home.path() / c.exe)), at, "~");
+    EXPECT_EQ(line.substr(line.find("start ")), withHome(c.line, "<exe>", "~/" + c.exe));
   }
 }
 

@@ -139,28 +139,44 @@ TEST(ProfileFile, KilledBetweenWritesLeavesTheKeysWrittenSoFar) {
   EXPECT_GE(now.size(), std::string("[custom]\r\n").size() + 25 * 5);
 }
 
-TEST(ProfileFile, LeftoversOfKilledWritersAreRemovedAndALiveWritersKept) {
-  TempDir dir;
-  const auto path = dir.path() / "p.ini";
-  writeFile(path, "[s]\nk=1\n");
+// Only the temporary files of writers that no longer run are removed: regular files named
+// exactly as they are made. Everything else beside the profile is the player's.
+TEST(ProfileFile, LeftoversOfGoneWritersAreRemovedAndNothingElse) {
   const pid_t gone = ::fork();
   if (gone == 0) ::_exit(0);
   ::waitpid(gone, nullptr, 0);
-  const auto leftover = [&dir](const std::string& name) {
-    writeFile(dir.path() / name, "half");
-    return dir.path() / name;
+  const std::string g = std::to_string(gone), live = std::to_string(::getppid());
+  const struct {
+    std::string name;
+    bool removed;
+    bool link = false;  // a symbolic link of that name, else a regular file
+  } cases[] = {
+      {".kestrun-" + g + "-0badf00d", true},
+      {".kestrun-" + live + "-0badf00d", false},  // its writer runs
+      {".kestrun-" + g + "-0badf00d.bak", false},
+      {".kestrun-" + g + "-0BADF00D", false},
+      {".kestrun-" + g + "-0badf0", false},
+      {".kestrun-0" + g + "-0badf00d", false},
+      {".kestrun-" + g + "-notes.txt", false},
+      {".kestrun-" + g + ".ini.bak", false},
+      {".kestrun-" + g, false},
+      {".p.ini.kestrun-" + g + "-0-1", false},
+      {"kestrun-" + g + "-0badf00d", false},
+      {".kestrun-" + g + "-1badf00d", false, true},
   };
-  const std::string gonePid = std::to_string(gone);
-  const fs::path dead = leftover(".kestrun-" + gonePid + "-0badf00d");
-  const fs::path busy = leftover(".kestrun-" + std::to_string(::getppid()) + "-0badf00d");
-  const fs::path other = leftover(".p.ini.kestrun-" + gonePid + "-0-1");  // not a name we make
-  const fs::path unrelated = leftover("kestrun-" + gonePid);
-
+  TempDir dir;
+  const auto path = dir.path() / "p.ini";
+  writeFile(path, "[s]\nk=1\n");
+  for (const auto& c : cases) {
+    const fs::path at = dir.path() / c.name;
+    if (c.link)
+      fs::create_symlink("p.ini", at);
+    else
+      writeFile(at, "half");
+  }
   ASSERT_NE(write(path, "s", "k", "2"), 0);
-  EXPECT_FALSE(fs::exists(dead));
-  EXPECT_TRUE(fs::exists(busy));
-  EXPECT_TRUE(fs::exists(other));
-  EXPECT_TRUE(fs::exists(unrelated));
+  for (const auto& c : cases)
+    EXPECT_EQ(fs::exists(fs::symlink_status(dir.path() / c.name)), !c.removed) << c.name;
   EXPECT_EQ(readFile(path), "[s]\nk=2\n");
 }
 
@@ -306,6 +322,7 @@ TEST(ProfileFile, WritesKeepMetadataAndAreJudgedAsTheSystemJudgesTheUser) {
       {"writable through the group", owned(0, kGroup, 0664, 0777), kNobody, kGroup, 1, true},
       {"not in the writing group", owned(0, kGroup, 0664, 0777), kNobody, 0, 0, true},
       {"writable file in a closed folder", owned(0, 0, 0666, 0755), kNobody, 0, 1, true},
+      {"writable file in another's sticky folder", owned(0, 0, 0666, 01777), kNobody, 0, 1, true},
       {"writable through an ACL", nobodyMayWrite, kNobody, 0, 1, true},
       {"the user's own file", owned(kNobody, kNobody, 0644, 0777), kNobody, 0, 1, false},
       {"the user's own read-only file", owned(kNobody, kNobody, 0444, 0777), kNobody, 0, 0, true},
@@ -360,6 +377,7 @@ TEST(ProfileFile, OnlyRegularFilesUpTo64MiBAreProfiles) {
     bool profile;  // read as a profile
     const char* value = "Tiger";
     bool written = profile;  // otherwise left alone
+    bool grows = false;      // by a byte once the read has taken its size
   } cases[] = {
       {"FIFO", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0666), 0); }, false},
       {"/dev/zero through a link", [](const fs::path& p) { fs::create_symlink("/dev/zero", p); },
@@ -369,6 +387,8 @@ TEST(ProfileFile, OnlyRegularFilesUpTo64MiBAreProfiles) {
       {"sparse 4 GiB", sized(std::uintmax_t{4} << 30), false},
       {"one byte over 64 MiB", sized((std::uintmax_t{64} << 20) + 1), false},
       {"exactly 64 MiB", sized(std::uintmax_t{64} << 20), true},
+      {"exactly 64 MiB, past it while read", sized(std::uintmax_t{64} << 20), false, "Tiger", false,
+       true},
       {"exactly 64 MiB, a write that would pass it", sized(std::uintmax_t{64} << 20), true,
        "Tiger64", false},
       {"small file", sized(head.size()), true},
@@ -379,13 +399,16 @@ TEST(ProfileFile, OnlyRegularFilesUpTo64MiBAreProfiles) {
     TempDir dir;
     const auto path = dir.path() / "custom.ini";
     c.make(path);
-    struct stat before {};
-    ASSERT_EQ(::lstat(path.c_str(), &before), 0);
+    if (c.grows)
+      platform::posix::setAfterProfileOpen([&path] { std::ofstream(path, std::ios::app) << 'x'; });
     ::alarm(20);  // a read or write that blocks ends the test run
     char buffer[64];
     const auto n =
         platform::getPrivateProfileString("custom", "Helo", "none", buffer, 64, path.c_str());
+    platform::posix::setAfterProfileOpen({});
     EXPECT_EQ(std::string(buffer, n), c.profile ? "Apache" : "none");
+    struct stat before {};
+    ASSERT_EQ(::lstat(path.c_str(), &before), 0);
     EXPECT_EQ(write(path, "custom", "Helo", c.value), c.written ? 1 : 0);
     ::alarm(0);
     struct stat after {};

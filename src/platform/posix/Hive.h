@@ -16,18 +16,19 @@
 // backslash). String data is kept as UTF-16LE, as Windows keeps it. A key exists when a key line
 // names it or a longer path below it (an implied key).
 //
-// Nothing here builds the hive. A walk makes one pass over each file it reads, front to back:
-// it skips every line that cannot be the header of a key it is after (memchr finds the next
-// line that starts with '['), decodes and compares a header only as far as it can lie on the
-// wanted path, and parses the lines of those keys alone. The key it reaches remembers where its
-// lines start, so a query reads those lines alone: opening a key and reading one value costs one
-// pass over the hive. What a pass keeps is bounded by its answer (the keys along one path, one
-// value) and by the longest line it needs whole, never by how many keys the file holds.
+// Nothing here builds the hive. A walk reads each file it needs whole, once (a file over 256
+// MiB reads as empty, and standard error says so), and makes one pass over the text: it skips
+// every line that cannot be the header of a key it is after (memchr finds the next line that
+// starts with '['), decodes and compares a header only as far as it can lie on the wanted path,
+// and parses the lines of those keys alone. The key it reaches holds the text and remembers
+// where its lines are, so a query reads those lines alone, and reads no file again while the
+// hive is the file the walk read. Besides the text, what a walk keeps is bounded by its answer
+// (the keys along one path, one value), never by how many keys the file holds; a text lives as
+// long as a key that holds it.
 //
-// Reading is bounded: the header is checked on the file's first bytes, and a line longer than
-// kMaxLine (Wine's lines are short) ends the reading there, as if the file ended before it; so
-// a file without line breaks is a hive without keys, read no further than the bound. A value
-// whose data would pass kMaxLine bytes (a hex list over many lines) is no value.
+// A line longer than kMaxLine (Wine's lines are short) ends the text there, as if the file
+// ended before it. A value whose data would pass kMaxLine bytes (a hex list over many lines) is
+// no value.
 //
 // Damaged input never fails a call: a key line without its closing ']' names no key and the
 // values after it belong to none, a value line that cannot be read is no value, and the rest of
@@ -38,12 +39,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "platform/posix/SafeFile.h"
 
 namespace platform::posix::hive {
 
@@ -63,44 +63,16 @@ struct Value {
   std::vector<std::uint8_t> data;  // as stored: UTF-16LE for the string forms
 };
 
-// The file identity a key remembers: a hive that differs in any of these since the walk is
-// walked again.
-struct Identity {
-  std::uint64_t device = 0, inode = 0, size = 0;
-  std::int64_t modifiedSeconds = 0, modifiedNanoseconds = 0;
-  bool operator==(const Identity&) const = default;
-};
-
-// A hive file's bytes, read front to back from where it is opened or put.
-class Source {
- public:
-  // Opens as RegularFile does (SafeFile.h): without blocking (a FIFO never stalls the open),
-  // regular files only, also through symbolic links: a folder, a FIFO or a device such as
-  // /dev/zero reads as no bytes at all. Reads at most the size the file had when opened, so a
-  // file that grows while it is read ends there; one rewritten in place yields whatever bytes it
-  // holds as they are read.
-  explicit Source(const std::filesystem::path& file);
-
-  // Up to `room` further bytes into `into`; 0 at the end.
-  std::size_t read(char* into, std::size_t room) { return file_.read(into, room); }
-  // Goes on reading at byte `offset` of the file; false when it cannot.
-  bool seek(std::uint64_t offset) { return file_.seek(offset); }
-  // The file as it was opened; nullopt when it is no regular file that could be opened.
-  const std::optional<Identity>& identity() const { return identity_; }
-
- private:
-  RegularFile file_;
-  std::optional<Identity> identity_;
-};
-
 // A prefix's hive files: system.reg, user.reg and userdef.reg.
 enum class File { System, User, UserDefault };
 
 std::filesystem::path pathOf(const std::filesystem::path& prefix, File file);
 
-// The SID under which HKEY_USERS and link targets name user.reg: the one its header names
-// (";; All keys relative to REGISTRY\\User\\SID"), S-1-5-21-0-0-0-1000 (Wine's) otherwise.
-std::u16string userSid(const std::filesystem::path& prefix);
+// The hive that HKEY_USERS\name stands for (name folded): userdef.reg for .DEFAULT, user.reg
+// for the prefix's user, whose SID is the one user.reg's header names (";; All keys relative to
+// REGISTRY\\User\\SID"), Wine's S-1-5-21-0-0-0-1000 otherwise. Nothing for any other name.
+// Both HKEY_USERS and link targets (\Registry\User\name) ask this.
+std::optional<File> usersFile(const std::filesystem::path& prefix, std::u16string_view name);
 
 // A key path to walk from a file's root. Components are folded (text::upperCase), none empty.
 // The first `fixed` are followed as stored; with view32, on a win64 hive, the rest go through
@@ -114,13 +86,15 @@ struct Path {
 
 inline constexpr std::uint64_t kNoLine = UINT64_MAX;
 
-// A key a walk reached: where it is stored, and where its lines start in the file as the walk
-// read it.
+// A hive file's text as a walk read it, and the file's identity then (HiveText.h).
+struct Text;
+
+// A key a walk reached: where it is stored, and where its lines are in the text the walk read.
 struct Key {
   Path asked;  // what was walked, walked again when the file changes
   File file = File::System;
   std::vector<std::u16string> stored;  // folded, from the file's root
-  Identity identity;
+  std::shared_ptr<const Text> text;    // held while the key is
   // The byte offsets of the key lines of its first and last sections; kNoLine for a key that
   // only longer paths imply (it has no values).
   std::uint64_t first = kNoLine, last = kNoLine;
@@ -142,9 +116,9 @@ std::optional<Key> walk(const std::filesystem::path& prefix, const Path& path);
 
 // The value `name` (folded; empty for the default value) of key, over every section of it: the
 // last line that reads whole wins. Reads the key's sections alone, from where the walk found
-// them; when the hive is no longer the file the walk read, walks key.asked again first (and
-// updates key). Nothing when there is no such value or the key is gone, and when the hive has
-// changed again on each of four walks.
+// them in its text; when the hive is no longer the file the walk read, walks key.asked again
+// first (and updates key). Nothing when there is no such value or the key is gone, and when the
+// hive has changed again on each of four walks.
 std::optional<Value> query(const std::filesystem::path& prefix, Key& key, std::u16string_view name);
 
 // The folded, non-empty components of a backslash-separated path: the one splitter of registry

@@ -1,27 +1,27 @@
 #include "platform/posix/Prefix.h"
 
 #include <pwd.h>
-#include <sys/stat.h>
-#include <unicode/utf8.h>
 #include <unistd.h>
-#include <yaml-cpp/yaml.h>
 
-#include <algorithm>
-#include <cstdint>
 #include <cstdlib>
 #include <iostream>
 #include <mutex>
 #include <string_view>
 #include <system_error>
+#include <unordered_map>
 #include <vector>
 
-#include "platform/posix/GameManagers.h"
 #include "platform/posix/Hive.h"
-#include "platform/posix/SafeFile.h"
+#include "platform/posix/StartLine.h"
 #include "platform/posix/Text.h"
+#include "platform/posix/managers/ManagerFiles.h"
 
 namespace platform::posix::prefix {
 namespace fs = std::filesystem;
+using managers::Accepts;
+using managers::Candidate;
+using managers::isExecutableFile;
+using managers::Place;
 
 namespace {
 
@@ -56,52 +56,6 @@ fs::path xdgFolder(const std::optional<std::string>& value, const fs::path& fall
   return value && !value->empty() && value->front() == '/' ? fs::path(*value) : fallback;
 }
 
-// The first executable file named name in the absolute entries of path.
-fs::path searchPath(const std::optional<std::string>& path, const std::string& name) {
-  if (!path) return {};
-  std::string_view rest = *path;
-  while (true) {
-    const std::size_t colon = rest.find(':');
-    const std::string_view entry = rest.substr(0, colon);
-    if (!entry.empty() && entry.front() == '/') {
-      const fs::path candidate = fs::path(entry) / name;
-      if (isExecutableFile(candidate)) return candidate;
-    }
-    if (colon == std::string_view::npos) return {};
-    rest.remove_prefix(colon + 1);
-  }
-}
-
-// text as it may be shown on a terminal: control characters (C0, DEL, C1), '\\' and bytes
-// that are not UTF-8 escaped as \n, \r, \t, \\ or \xhh, so that it stays one line of the
-// characters it names.
-std::string escapedForTerminal(std::string_view text) {
-  std::string shown;
-  const auto length = static_cast<std::int32_t>(text.size());
-  for (std::int32_t at = 0; at < length;) {
-    const std::int32_t start = at;
-    UChar32 c = 0;
-    U8_NEXT(text.data(), at, length, c);
-    if (c == '\\')
-      shown += "\\\\";
-    else if (c == '\n')
-      shown += "\\n";
-    else if (c == '\r')
-      shown += "\\r";
-    else if (c == '\t')
-      shown += "\\t";
-    else if (c < 0x20 || (c >= 0x7f && c <= 0x9f))  // also c < 0: not UTF-8
-      for (std::int32_t i = start; i < at; ++i) {
-        static constexpr char kDigits[] = "0123456789abcdef";
-        const auto byte = static_cast<unsigned char>(text[static_cast<std::size_t>(i)]);
-        shown += {'\\', 'x', kDigits[byte >> 4], kDigits[byte & 15]};
-      }
-    else
-      shown += text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(at - start));
-  }
-  return shown;
-}
-
 // ---- Does a hive name the game's key? ----
 
 // The game's key as the game and its installer see it (the 32-bit view), or at its plain
@@ -114,213 +68,6 @@ bool hiveNamesGameKey(const fs::path& file) {
          hive::walk(prefix, {hive::File::System, game, game.size(), false});
 }
 
-// ---- The managers' records ----
-
-// The YAML document of file, or nullopt when it cannot be read or parsed.
-std::optional<YAML::Node> loadYaml(const fs::path& file) {
-  const std::optional<std::string> text = readManagerFile(file);
-  if (!text) return std::nullopt;
-  try {
-    return YAML::Load(*text);
-  } catch (const YAML::Exception&) {
-    return std::nullopt;
-  }
-}
-
-// The text of map[key] when map is a mapping and that entry a scalar; empty otherwise.
-std::string scalarOf(const YAML::Node& map, const char* key) {
-  try {
-    if (!map.IsMap()) return {};
-    const YAML::Node value = map[key];
-    return value.IsScalar() ? value.Scalar() : std::string();
-  } catch (const YAML::Exception&) {
-    return {};
-  }
-}
-
-YAML::Node mappingOf(const YAML::Node& map, const char* key) {
-  try {
-    if (map.IsMap()) {
-      const YAML::Node value = map[key];
-      if (value.IsMap()) return value;
-    }
-  } catch (const YAML::Exception&) {
-  }
-  return YAML::Node();
-}
-
-// The value of KEY=value lines in a PlayOnLinux prefix's playonlinux.cfg.
-std::string cfgValue(const std::string& cfg, std::string_view key) {
-  std::size_t pos = 0;
-  while (pos < cfg.size()) {
-    std::size_t end = cfg.find('\n', pos);
-    if (end == std::string::npos) end = cfg.size();
-    std::string_view line(cfg.data() + pos, end - pos);
-    if (line.ends_with('\r')) line.remove_suffix(1);
-    if (line.size() > key.size() && line.starts_with(key) && line[key.size()] == '=')
-      return std::string(line.substr(key.size() + 1));
-    pos = end + 1;
-  }
-  return {};
-}
-
-// A prefix the search found holding the game, with the runner its manager recorded.
-struct Candidate {
-  fs::path prefix;
-  Rule rule;
-  std::string source;
-  Launch launch;  // the runner the manager recorded (maybe missing), its environment
-};
-
-fs::path runnerBelow(const fs::path& folder, const std::string& name, const fs::path& below) {
-  return isPlainName(name) ? folder / name / below : fs::path();
-}
-
-// A manager's recorded Wine, when it names one: run as Wine, and checked when chosen.
-Launch recordedWine(const fs::path& runner, Variables environment = {}) {
-  Launch launch;
-  launch.runner = runner;
-  launch.environment = std::move(environment);
-  return launch;
-}
-
-// The variables of a YAML mapping of names to scalars; a name that is empty or holds "=" is
-// left out.
-Variables variablesOf(const YAML::Node& map) {
-  Variables variables;
-  try {
-    if (!map.IsMap()) return variables;
-    for (const auto& pair : map) {
-      if (!pair.first.IsScalar() || !pair.second.IsScalar()) continue;
-      const std::string name = pair.first.Scalar();
-      if (!name.empty() && name.find('=') == std::string::npos)
-        variables.emplace_back(name, pair.second.Scalar());
-    }
-  } catch (const YAML::Exception&) {
-  }
-  return variables;
-}
-
-// Whether two paths name the same folder.
-bool sameFolder(const fs::path& a, const fs::path& b) {
-  std::error_code ec;
-  return fs::equivalent(a, b, ec);
-}
-
-// The folders the search starts from.
-struct Places {
-  fs::path home, dataHome, configHome;
-};
-
-// ---- One function per place: the candidate it finds, or nullopt ----
-// Each takes the first prefix accepts takes: the search's test (the prefix holds the game), or,
-// with WINEPREFIX set, whether it is that very folder.
-
-std::optional<Candidate> searchHomeWine(const Places& places, const Accepts& accepts) {
-  if (!accepts(places.home / ".wine")) return std::nullopt;
-  return Candidate{places.home / ".wine", Rule::HomeWine, {}, {}};
-}
-
-// Lutris: one game file per game, the two folders merged by name.
-std::optional<Candidate> searchLutris(const Places& places, const Accepts& accepts) {
-  std::vector<fs::path> gameFiles =
-      sortedEntries(places.configHome / "lutris/games", false, ".yml");
-  const auto moreFiles = sortedEntries(places.dataHome / "lutris/games", false, ".yml");
-  gameFiles.insert(gameFiles.end(), moreFiles.begin(), moreFiles.end());
-  std::stable_sort(gameFiles.begin(), gameFiles.end(), [](const fs::path& a, const fs::path& b) {
-    return a.filename().string() < b.filename().string();
-  });
-  for (const fs::path& file : gameFiles) {
-    const auto document = loadYaml(file);
-    if (!document) continue;
-    std::string prefix = scalarOf(mappingOf(*document, "game"), "prefix");
-    if (prefix.starts_with("~/")) prefix = (places.home / prefix.substr(2)).string();
-    if (prefix.empty() || prefix.front() != '/' || !accepts(prefix)) continue;
-    const std::string version = scalarOf(mappingOf(*document, "wine"), "version");
-    return Candidate{
-        prefix, Rule::Lutris, file.string(),
-        recordedWine(runnerBelow(places.dataHome / "lutris/runners/wine", version, "bin/wine"),
-                     variablesOf(mappingOf(mappingOf(*document, "system"), "env")))};
-  }
-  return std::nullopt;
-}
-
-// Bottles: the bottle folder is the prefix; its runners sit beside the bottles folder.
-std::optional<Candidate> searchBottles(const Places& places, const Accepts& accepts) {
-  const fs::path bottlesData[] = {places.dataHome / "bottles",
-                                  places.home / ".var/app/com.usebottles.bottles/data/bottles"};
-  for (const fs::path& data : bottlesData) {
-    for (const fs::path& bottle : sortedEntries(data / "bottles", true, {})) {
-      if (!accepts(bottle)) continue;
-      std::string runner;
-      Variables environment;
-      if (const auto document = loadYaml(bottle / "bottle.yml")) {
-        runner = scalarOf(*document, "Runner");
-        environment = variablesOf(mappingOf(*document, "Environment_Variables"));
-      }
-      return Candidate{
-          bottle, Rule::Bottles, bottle.filename().string(),
-          recordedWine(runnerBelow(data / "runners", runner, "bin/wine"), std::move(environment))};
-    }
-  }
-  return std::nullopt;
-}
-
-// PlayOnLinux: the Wine version and architecture in the prefix's playonlinux.cfg.
-std::optional<Candidate> searchPlayOnLinux(const Places& places, const Accepts& accepts) {
-  const fs::path pol = places.home / ".PlayOnLinux";
-  for (const fs::path& folder : sortedEntries(pol / "wineprefix", true, {})) {
-    if (!accepts(folder)) continue;
-    const std::string cfg = readManagerFile(folder / "playonlinux.cfg").value_or("");
-    const std::string arch = cfgValue(cfg, "ARCH");
-    fs::path runner;
-    if (arch == "x86" || arch == "amd64")
-      runner = runnerBelow(pol / "wine" / ("linux-" + arch), cfgValue(cfg, "VERSION"), "bin/wine");
-    return Candidate{folder, Rule::PlayOnLinux, folder.filename().string(), recordedWine(runner)};
-  }
-  return std::nullopt;
-}
-
-// Heroic and Steam (GameManagers.h).
-std::optional<Candidate> searchHeroic(const Places& places, const Accepts& accepts) {
-  auto game = heroic(places.home, places.configHome, accepts);
-  if (!game) return std::nullopt;
-  return Candidate{game->prefix, Rule::Heroic, game->source, std::move(game->launch)};
-}
-
-std::optional<Candidate> searchSteam(const Places& places, const Accepts& accepts) {
-  auto game = steam(places.home, accepts);
-  if (!game) return std::nullopt;
-  return Candidate{game->prefix, Rule::Steam, game->source, std::move(game->launch)};
-}
-
-// The places in the order they are searched; the managers' records are read only as far as
-// the search goes. The managers' places follow ~/.wine.
-using Search = std::optional<Candidate> (*)(const Places&, const Accepts&);
-constexpr Search kSearches[] = {searchHomeWine,    searchLutris, searchBottles,
-                                searchPlayOnLinux, searchHeroic, searchSteam};
-
-// The name a rule has on the start line.
-std::string managerName(Rule rule) {
-  switch (rule) {
-    case Rule::WinePrefix:
-      return "WINEPREFIX";
-    case Rule::HomeWine:
-      return "~/.wine";
-    case Rule::Lutris:
-      return "lutris";
-    case Rule::Bottles:
-      return "bottles";
-    case Rule::PlayOnLinux:
-      return "playonlinux";
-    case Rule::Heroic:
-      return "heroic";
-    case Rule::Steam:
-      return "steam";
-  }
-  return {};
-}
-
 // The runner that starts the game: WINE when set; else the one the manager recorded, when it
 // can run; else wine from PATH. The manager's environment stays with the game either way.
 Launch chooseRunner(const Environment& env, Launch recorded) {
@@ -329,9 +76,11 @@ Launch chooseRunner(const Environment& env, Launch recorded) {
   if (isSet(env.wine)) {
     const std::string& wine = *env.wine;
     chosen.runner = wine.find('/') != std::string::npos ? absoluteFrom(env.startFolder, wine)
-                                                        : searchPath(env.path, wine);
+                                                        : managers::findInPath(env.path, wine);
     if (!chosen.runner.empty() && !isExecutableFile(chosen.runner)) chosen.runner.clear();
     chosen.from = chosen.runner.empty() ? "WINE=" + wine + " names no executable file" : "WINE";
+    // The player's Wine wins over the manager's own start too.
+    if (!recorded.handoff.what.empty()) chosen.handoff.what = "WINE is set";
     return chosen;
   }
   if (!recorded.runner.empty() && isExecutableFile(recorded.runner)) {
@@ -343,9 +92,10 @@ Launch chooseRunner(const Environment& env, Launch recorded) {
       recorded.runner.empty()
           ? recorded.from
           : "the prefix's runner " + recorded.runner.string() + " is missing or not executable";
-  chosen.runner = searchPath(env.path, "wine");
+  chosen.runner = managers::findInPath(env.path, "wine");
   chosen.from = chosen.runner.empty() ? "no wine in the absolute folders of PATH" : "PATH";
   if (!missing.empty()) chosen.from += "; " + missing;
+  chosen.handoff = std::move(recorded.handoff);
   return chosen;
 }
 
@@ -357,6 +107,7 @@ Environment processVariables() {
           variable("XDG_CONFIG_HOME"),
           variable("XDG_DATA_HOME"),
           variable("PATH"),
+          variable("STEAM_EXTRA_COMPAT_TOOLS_PATHS"),
           {}};
 }
 
@@ -370,19 +121,10 @@ Environment Environment::ofProcess() {
   return env;
 }
 
-std::optional<std::string> readManagerFile(const fs::path& file) {
-  const RegularFile opened(file);
-  if (!opened.open() || opened.status().st_size > kManagerFileLimit) return std::nullopt;
-  // Read to the end, but never past the limit: the file may grow while it is read.
-  Bytes text;
-  if (opened.readWhole(kManagerFileLimit, text) != RegularFile::Whole::Read) return std::nullopt;
-  return std::string(view(text));
-}
-
 bool Environment::sameVariables(const Environment& other) const {
   return winePrefix == other.winePrefix && wine == other.wine && home == other.home &&
          xdgConfigHome == other.xdgConfigHome && xdgDataHome == other.xdgDataHome &&
-         path == other.path;
+         path == other.path && steamExtraCompatTools == other.steamExtraCompatTools;
 }
 
 bool holdsGame(const fs::path& prefix) {
@@ -395,65 +137,66 @@ bool holdsGame(const fs::path& prefix) {
 
 Choice choose(const Environment& env) {
   const fs::path home = homeFolder(env);
-  const Places places{home, xdgFolder(env.xdgDataHome, home / ".local/share"),
-                      xdgFolder(env.xdgConfigHome, home / ".config")};
+  const managers::Places places{home, xdgFolder(env.xdgDataHome, home / ".local/share"),
+                                xdgFolder(env.xdgConfigHome, home / ".config"), env.path,
+                                env.steamExtraCompatTools};
   Choice choice;
   std::optional<Candidate> found;
   if (isSet(env.winePrefix)) {
-    // Nothing is searched for the game; a manager that names that very prefix starts it.
+    // Nothing is searched for the game; the first manager that names that very prefix starts it.
     const fs::path named = absoluteFrom(env.startFolder, *env.winePrefix);
-    const Accepts isNamed = [&](const fs::path& prefix) { return sameFolder(prefix, named); };
-    std::optional<Candidate> manager;
-    for (const Search search : kSearches)
-      if (search != searchHomeWine && !manager) manager = search(places, isNamed);
-    found = Candidate{named, Rule::WinePrefix, {}, {}};
-    if (manager) {
-      choice.namedBy = manager->rule;
-      found->source = manager->source;
-      found->launch = std::move(manager->launch);
+    const Accepts isNamed = [&](const fs::path& prefix) {
+      return managers::sameEntry(prefix, named);
+    };
+    choice.winePrefix = true;
+    found = Candidate{named, {}, {}};
+    for (const Place& manager : managers::kManagers) {
+      if (std::optional<Candidate> record = manager.search(places, isNamed)) {
+        choice.place = manager.name;
+        found->source = std::move(record->source);
+        found->launch = std::move(record->launch);
+        break;
+      }
+    }
+  } else {
+    // Each place in order, until one holds the game.
+    const Accepts holdsTheGame = [](const fs::path& prefix) { return holdsGame(prefix); };
+    for (const Place& place : managers::kPlaces) {
+      found = place.search(places, holdsTheGame);
+      if (found) {
+        choice.place = place.name;
+        choice.holdsGame = true;
+        break;
+      }
     }
   }
-  // Otherwise each place in order, until one holds the game.
-  const Accepts holdsTheGame = [](const fs::path& prefix) { return holdsGame(prefix); };
-  for (const Search search : kSearches)
-    if (!found) found = search(places, holdsTheGame);
-
-  choice.holdsGame = found && found->rule != Rule::WinePrefix;
-  if (!found) found = Candidate{home / ".wine", Rule::HomeWine, {}, {}};
+  if (!found) {
+    // None holds the game: the first place, ~/.wine, Wine's own default.
+    const Place& homeWine = managers::kPlaces[0];
+    found = homeWine.search(places, [](const fs::path&) { return true; });
+    choice.place = homeWine.name;
+  }
   choice.prefix = found->prefix;
-  choice.rule = found->rule;
   choice.source = found->source;
   choice.launch = chooseRunner(env, std::move(found->launch));
   return choice;
 }
 
-std::vector<std::string> commandLine(const Launch& launch, const fs::path& exe) {
-  std::vector<std::string> line;
-  if (!launch.runtime.empty()) line = {launch.runtime.string(), "--verb=waitforexitandrun", "--"};
-  line.push_back(launch.runner.string());
-  if (launch.proton) line.push_back("waitforexitandrun");
-  line.push_back(exe.string());
-  return line;
-}
-
-std::string describe(const Choice& choice) {
-  std::string rule = choice.rule == Rule::HomeWine && !choice.holdsGame
-                         ? "~/.wine, no prefix found holds the game"
-                         : managerName(choice.rule);
-  if (choice.rule == Rule::WinePrefix && choice.namedBy != Rule::WinePrefix)
-    rule += "; " + managerName(choice.namedBy) + ": " + choice.source;
-  else if (!choice.source.empty())
-    rule += ": " + choice.source;
-  std::string line = "kestrun: prefix " + choice.prefix.string() + " (" + rule + "), ";
-  const Launch& launch = choice.launch;
-  if (launch.runner.empty()) {
-    line += "no Wine found (" + launch.from + ")";
-  } else {
-    line +=
-        (launch.proton ? "proton " : "wine ") + launch.runner.string() + " (" + launch.from + ")";
-    if (!launch.runtime.empty()) line += ", runtime " + launch.runtime.string();
+std::vector<std::string> gameEnvironment(const Choice& choice, const char* const* inherited) {
+  Variables set = choice.launch.environment;
+  set.emplace_back("WINEPREFIX", choice.prefix.string());
+  set.insert(set.end(), choice.launch.own.begin(), choice.launch.own.end());
+  // Where each name is set last: one pass, then one look-up per entry.
+  std::unordered_map<std::string_view, std::size_t> lastSetting;
+  for (std::size_t i = 0; i < set.size(); ++i) lastSetting[set[i].first] = i;
+  std::vector<std::string> env;
+  for (const char* const* entry = inherited; entry && *entry; ++entry) {
+    const std::string_view text(*entry);
+    if (!lastSetting.contains(text.substr(0, text.find('=')))) env.emplace_back(text);
   }
-  return escapedForTerminal(line);
+  for (std::size_t i = 0; i < set.size(); ++i)
+    if (lastSetting[set[i].first] == i) env.push_back(set[i].first + "=" + set[i].second);
+  return env;
 }
 
 std::shared_ptr<const Choice> inForce() {

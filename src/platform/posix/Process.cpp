@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -17,6 +18,8 @@
 #include "platform/Platform.h"
 #include "platform/posix/HostPath.h"
 #include "platform/posix/Prefix.h"
+#include "platform/posix/Start.h"
+#include "platform/posix/StartLine.h"
 #include "platform/posix/Text.h"
 
 extern char** environ;
@@ -32,27 +35,6 @@ std::string quoted(const std::string& text) {
 
 std::string reason(int error) {
   return std::generic_category().message(error);
-}
-
-// The environment of the game: ours, under the launch's variables (the manager's, then the
-// start's own), under WINEPREFIX naming the prefix in force. A later setting of a name wins.
-std::vector<std::string> childEnvironment(const posix::prefix::Choice& choice) {
-  posix::prefix::Variables set = choice.launch.environment;
-  set.insert(set.end(), choice.launch.own.begin(), choice.launch.own.end());
-  set.emplace_back("WINEPREFIX", choice.prefix.string());
-  const auto setLater = [&](std::string_view name, std::size_t after) {
-    for (std::size_t i = after; i < set.size(); ++i)
-      if (set[i].first == name) return true;
-    return false;
-  };
-  std::vector<std::string> env;
-  for (char** entry = environ; entry && *entry; ++entry) {
-    const std::string_view text(*entry);
-    if (!setLater(text.substr(0, text.find('=')), 0)) env.emplace_back(text);
-  }
-  for (std::size_t i = 0; i < set.size(); ++i)
-    if (!setLater(set[i].first, i + 1)) env.push_back(set[i].first + "=" + set[i].second);
-  return env;
 }
 
 // Waits for the child on a thread of its own, so that it leaves no zombie behind while the
@@ -112,12 +94,20 @@ std::int32_t startProgram(const std::string& path, int /*windowStyle: Wine shows
   // A folder is there but cannot be run: a start that did not happen, as on Windows.
   if (S_ISDIR(info.st_mode)) return 0;
 
-  // The runner (a Wine, or a Proton and the runtime it runs in) was found when the prefix was
-  // chosen, as absolute paths: nothing is looked up here, in the game's folder.
+  // The runner (a Wine, or a Proton and the runtime it runs in) and the manager's own command
+  // were found when the prefix was chosen, as absolute paths: nothing is looked up here, in the
+  // game's folder.
   const std::shared_ptr<const posix::prefix::Choice> choice = posix::prefix::inForce();
-  if (choice->launch.runner.empty()) return 0;
-  std::vector<std::string> line = posix::prefix::commandLine(choice->launch, host);
-  std::vector<std::string> env = childEnvironment(*choice);
+  const posix::prefix::Start start = posix::prefix::startOf(*choice, host);
+  std::cerr << posix::prefix::describe(start) << std::endl;
+  if (start.argv.empty()) return 0;
+  std::vector<std::string> line = start.argv;
+  // A manager asked to start the game gets our own environment; the game gets its own.
+  std::vector<std::string> env;
+  if (start.handedOff)
+    for (char** entry = environ; entry && *entry; ++entry) env.emplace_back(*entry);
+  else
+    env = posix::prefix::gameEnvironment(*choice, environ);
   const auto pointers = [](std::vector<std::string>& strings) {
     std::vector<char*> list;
     for (std::string& text : strings) list.push_back(text.data());

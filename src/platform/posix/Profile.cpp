@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <exception>
 #include <filesystem>
+#include <functional>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <string>
@@ -19,7 +21,9 @@
 #include "platform/Platform.h"
 #include "platform/posix/HostPath.h"
 #include "platform/posix/LastError.h"
+#include "platform/posix/ProfileHooks.h"
 #include "platform/posix/ProfileText.h"
+#include "platform/posix/RegularFile.h"
 #include "platform/posix/SafeFile.h"
 
 namespace {
@@ -27,15 +31,30 @@ namespace {
 // A game profile is a few KiB; a file beyond this is no profile.
 constexpr std::size_t kLargestProfile = std::size_t{64} << 20;
 
+std::mutex hookMutex;
+std::function<void()> afterOpen;
+
+void runAfterOpen() {
+  std::function<void()> hook;
+  {
+    std::lock_guard<std::mutex> lock(hookMutex);
+    hook = afterOpen;
+  }
+  if (hook) hook();
+}
+
 // The bytes of the profile at file (a program path): empty for no path, a missing file or one
-// that is no profile. An unreadable rest reads as the end of the file.
+// that is no profile, also one that grows past the bound while it is read. An unreadable rest
+// reads as the end of the file.
 platform::posix::Bytes profileText(const char* file) {
   platform::posix::Bytes text;
   if (file == nullptr || *file == '\0') return text;
   try {
     const platform::posix::RegularFile in(platform::posix::hostPath(file));
-    if (in.open() && static_cast<std::uint64_t>(in.status().st_size) <= kLargestProfile)
-      in.readWhole(kLargestProfile, text);
+    if (!in.open() || static_cast<std::uint64_t>(in.status().st_size) > kLargestProfile)
+      return text;
+    runAfterOpen();
+    if (in.readWhole(kLargestProfile, text) == platform::posix::Whole::TooBig) text.clear();
   } catch (const std::exception&) {
   }
   return text;
@@ -44,9 +63,9 @@ platform::posix::Bytes profileText(const char* file) {
 // The end of the wait of this thread's ProfileWriteRun, while one lives.
 thread_local std::optional<std::chrono::steady_clock::time_point> runEnd;
 
-// When a profile write that begins now must give up waiting.
+// When a profile write, or a ProfileWriteRun, that begins now must give up waiting.
 std::chrono::steady_clock::time_point writeDeadline() {
-  return runEnd ? *runEnd : std::chrono::steady_clock::now() + platform::kLongestProfileWait;
+  return runEnd ? *runEnd : std::chrono::steady_clock::now() + platform::posix::kLongestWait;
 }
 
 }  // namespace
@@ -77,13 +96,7 @@ int writePrivateProfileString(const char* section, const char* key, const char* 
     return 0;
   }
   const auto edit = [&](std::string_view current) {
-    auto changed = posix::profile::withValue(current, section, key, value);
-    using Result = posix::profile::Edit::Result;
-    using Kind = posix::NewContent::Kind;
-    const Kind kind = changed.result == Result::Changed   ? Kind::Changed
-                      : changed.result == Result::Refused ? Kind::Refused
-                                                          : Kind::Same;
-    return posix::NewContent{kind, std::move(changed.text)};
+    return posix::profile::withValue(current, section, key, value);
   };
   int error = 0;
   try {
@@ -98,11 +111,20 @@ int writePrivateProfileString(const char* section, const char* key, const char* 
 }
 
 ProfileWriteRun::ProfileWriteRun() : outermost_(!runEnd) {
-  if (outermost_) runEnd = std::chrono::steady_clock::now() + kLongestProfileWait;
+  if (outermost_) runEnd = writeDeadline();
 }
 
 ProfileWriteRun::~ProfileWriteRun() {
   if (outermost_) runEnd.reset();
 }
+
+namespace posix {
+
+void setAfterProfileOpen(std::function<void()> hook) {
+  std::lock_guard<std::mutex> lock(hookMutex);
+  afterOpen = std::move(hook);
+}
+
+}  // namespace posix
 
 }  // namespace platform

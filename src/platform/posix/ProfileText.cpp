@@ -98,8 +98,7 @@ View<Unit> unquote(View<Unit> v) {
 std::optional<std::u16string> toUtf16(std::string_view in) {
   bool valid = false;
   std::u16string out = text::utf16Of(in, &valid);
-  if (!valid) return std::nullopt;
-  return out;
+  return valid ? std::optional(std::move(out)) : std::nullopt;
 }
 
 // ---- Lines -----------------------------------------------------------------------------------
@@ -328,10 +327,7 @@ std::uint32_t readKeyNames(std::string_view text, std::string_view section,
     return static_cast<std::uint32_t>(list.size());
   }
   // Does not fit: the first size-2 bytes, the last name cut, then two NULs.
-  if (size < 2) {
-    buffer[0] = '\0';
-    return 0;
-  }
+  if (size < 2) return place({}, buffer, size);
   std::memcpy(buffer, list.data(), size - 2);
   buffer[size - 2] = '\0';
   buffer[size - 1] = '\0';
@@ -428,37 +424,25 @@ std::optional<Text<Unit>> edit(View<Unit> text, std::size_t from, View<Unit> sec
 
 }  // namespace
 
-Edit withValue(std::string_view text, std::string_view section, std::string_view key,
-               std::string_view value) {
-  Edit result;
-  if (!isWritable(section, key, value)) {
-    result.result = Edit::Result::Refused;
-    return result;
-  }
+NewContent withValue(std::string_view text, std::string_view section, std::string_view key,
+                     std::string_view value) {
+  using Result = NewContent::Kind;
+  if (!isWritable(section, key, value)) return {Result::Refused, {}};
   const Encoding encoding = encodingOf(text);
   if (encoding == Encoding::Bytes) {
     const std::size_t from = text.starts_with(kUtf8Mark) ? kUtf8Mark.size() : 0;
     auto changed = edit<char>(text, from, section, key, value);
-    if (changed) {
-      result.result = Edit::Result::Changed;
-      result.text = std::move(*changed);
-    }
-    return result;
+    return changed ? NewContent{Result::Changed, std::move(*changed)} : NewContent{};
   }
-  const auto section16 = toUtf16(section);
-  const auto key16 = toUtf16(key);
-  const auto value16 = toUtf16(value);
-  if (!section16 || !key16 || !value16) {
-    result.result = Edit::Result::Refused;
-    return result;
-  }
+  const auto section16 = toUtf16(section), key16 = toUtf16(key), value16 = toUtf16(value);
+  if (!section16 || !key16 || !value16) return {Result::Refused, {}};
   const text::ByteOrder order = byteOrderOf(encoding);
   const std::u16string units = text::utf16OfBytes(text.data(), text.size(), order);
-  auto changed = edit<char16_t>(units, 1, *section16, *key16, *value16);
-  if (!changed) return result;
-  result.result = Edit::Result::Changed;
-  text::appendUtf16Bytes(result.text, *changed, order);
-  if (text.size() % 2 != 0) result.text.push_back(text.back());
+  const auto changed = edit<char16_t>(units, 1, *section16, *key16, *value16);
+  if (!changed) return {};
+  NewContent result{Result::Changed, {}};
+  text::appendUtf16Bytes(result.bytes, *changed, order);
+  if (text.size() % 2 != 0) result.bytes.push_back(text.back());
   return result;
 }
 

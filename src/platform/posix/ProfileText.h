@@ -48,6 +48,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/posix/NewContent.h"
+
 namespace platform::posix::profile {
 
 // Places the value of key in section (or the default) in buffer, which holds size bytes:
@@ -61,18 +63,6 @@ std::uint32_t readValue(std::string_view text, std::string_view section, std::st
 std::uint32_t readKeyNames(std::string_view text, std::string_view section,
                            std::string_view defaultValue, char* buffer, std::uint32_t size);
 
-// The outcome of setting one value in a text.
-struct Edit {
-  enum class Result {
-    Changed,    // text holds the new text
-    Unchanged,  // the text already holds that value: nothing to write
-    Refused,    // names or a value isWritable refuses, or a UTF-16 text and a name or value
-                // that is not valid UTF-8: text is empty
-  };
-  Result result = Result::Unchanged;
-  std::string text;
-};
-
 // Whether a write of value to key of section keeps the text's structure. False when any of them
 // holds a line break (it would split the new line in two), or the key, after its leading blanks
 // (space, tab, VT, FF, Ctrl-Z), opens with '[' (it would read back as a section header) or with a
@@ -80,10 +70,12 @@ struct Edit {
 // of a text, a shorter key or another encoding).
 bool isWritable(std::string_view section, std::string_view key, std::string_view value);
 
-// The text with key of section set to value; Refused unless isWritable. Matching ignores blanks
+// The text with key of section set to value: Changed with the new text, Same when the text
+// already holds that value, Refused unless isWritable (or for a UTF-16 text, a name or a value
+// that is not valid UTF-8). Matching ignores blanks
 // around the section and key; a new section or key is written as given with its leading blanks
 // dropped (trailing ones kept), and the value with its leading blanks dropped.
-Edit withValue(std::string_view text, std::string_view section, std::string_view key,
-               std::string_view value);
+NewContent withValue(std::string_view text, std::string_view section, std::string_view key,
+                     std::string_view value);
 
 }  // namespace platform::posix::profile

@@ -4,16 +4,15 @@
 //   HKEY_LOCAL_MACHINE   system.reg
 //   HKEY_CURRENT_USER    user.reg
 //   HKEY_USERS           two subkeys: .Default, which is userdef.reg, and the prefix's user, which
-//                        is user.reg again. The user's SID is the one user.reg's header names
-//                        (Wine gives every prefix's user S-1-5-21-0-0-0-1000).
+//                        is user.reg again (hive::usersFile).
 //   HKEY_CLASSES_ROOT    system.reg, Software\Classes
 //   HKEY_CURRENT_CONFIG  system.reg, System\CurrentControlSet\Hardware Profiles\Current
 //
-// An open key is where hive::walk found it: the file, the key's stored path, where its lines
-// start and the file's identity. A query reads those lines alone, so opening a key and reading
-// a value costs one pass over the hive; a hive changed since the open is walked again. So every
-// call sees the files as they are then, and what a call holds is bounded by its answer, never
-// by the hive's size. The 32-bit view, shared classes and symbolic links are the walk's
+// An open key is where hive::walk found it: the file, the key's stored path, the hive's text
+// as the walk read it and where the key's lines are in it. A query reads those lines alone, so
+// opening a key and reading a value reads the hive once; a hive changed since the open is
+// walked again. So every call sees the files as they are then. An open key holds its hive's
+// text until it is closed. The 32-bit view, shared classes and symbolic links are the walk's
 // (Hive.h).
 //
 // The program calls these functions from its one thread (the window's) only: the table of open
@@ -36,7 +35,6 @@ using hive::File;
 
 constexpr std::int32_t kErrorInvalidParameter = 87;
 
-const std::u16string kDefaultUser = u".DEFAULT";
 const std::vector<std::u16string> kClasses = {u"SOFTWARE", u"CLASSES"};
 
 // What an open key stands for: a key a walk reached, or the top of HKEY_USERS.
@@ -131,12 +129,9 @@ std::int32_t regOpenKeyEx(RegKey root, const char* subKey, std::uint32_t /*optio
       *result = allocateHandle(start);
       return kErrorSuccess;
     }
-    if (parts[0] == kDefaultUser)
-      start.key.file = File::UserDefault;
-    else if (parts[0] == hive::userSid(prefix))
-      start.key.file = File::User;
-    else
-      return kErrorFileNotFound;
+    const std::optional<File> user = hive::usersFile(prefix, parts[0]);
+    if (!user) return kErrorFileNotFound;
+    start.key.file = *user;
     parts.erase(parts.begin());
   }
   hive::Path walk{start.key.file, start.key.stored, start.key.stored.size(), true};

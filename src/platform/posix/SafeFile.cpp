@@ -3,8 +3,8 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,126 +12,26 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <mutex>
-#include <random>
-#include <set>
 #include <thread>
-#include <vector>
 
 #include "platform/posix/ProfileHooks.h"
+#include "platform/posix/RegularFile.h"
+#include "platform/posix/Settle.h"
+#include "platform/posix/TemporaryFile.h"
 
 namespace platform::posix {
 
 namespace fs = std::filesystem;
 
-Fd& Fd::operator=(Fd&& other) noexcept {
-  if (this != &other) {
-    reset(other.fd_);
-    other.fd_ = -1;
-  }
-  return *this;
-}
-
-void Fd::reset(int fd) {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = fd;
-}
-
-RegularFile::RegularFile(const fs::path& path)
-    : fd_(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)) {
-  if (fd_.get() < 0) return;
-  if (::fstat(fd_.get(), &status_) != 0 || !S_ISREG(status_.st_mode)) {
-    fd_.reset();
-    return;
-  }
-  left_ = static_cast<std::uint64_t>(status_.st_size);
-}
-
-std::size_t RegularFile::read(char* into, std::size_t room) {
-  room = static_cast<std::size_t>(std::min<std::uint64_t>(room, left_));
-  while (room > 0) {
-    const ssize_t got = ::read(fd_.get(), into, room);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    left_ -= static_cast<std::uint64_t>(got);
-    return static_cast<std::size_t>(got);
-  }
-  left_ = 0;
-  return 0;
-}
-
-bool RegularFile::seek(std::uint64_t offset) {
-  const auto size = static_cast<std::uint64_t>(status_.st_size);
-  if (!open() || offset > size || ::lseek(fd_.get(), static_cast<off_t>(offset), SEEK_SET) < 0)
-    return false;
-  left_ = size - offset;
-  return true;
-}
-
 namespace {
-
-// The whole content of the open file fd from its first byte, at most bound bytes, into text.
-RegularFile::Whole readFrom(int fd, std::size_t sizeHint, std::size_t bound, Bytes& text) {
-  text.resize(std::min(sizeHint, bound) + 1);
-  std::size_t have = 0;
-  RegularFile::Whole result = RegularFile::Whole::Read;
-  for (;;) {
-    if (have == text.size()) text.resize(std::min(text.size() * 2, bound + 1));
-    const ssize_t got =
-        ::pread(fd, text.data() + have, text.size() - have, static_cast<off_t>(have));
-    if (got > 0) {
-      have += static_cast<std::size_t>(got);
-      if (have <= bound) continue;
-      have = bound;
-      result = RegularFile::Whole::TooBig;
-    } else if (got < 0 && errno == EINTR) {
-      continue;
-    } else if (got < 0) {
-      result = RegularFile::Whole::Failed;
-    }
-    break;
-  }
-  text.resize(have);
-  return result;
-}
-
-}  // namespace
-
-RegularFile::Whole RegularFile::readWhole(std::size_t bound, Bytes& text) const {
-  text.clear();
-  if (!open()) return Whole::Failed;
-  return readFrom(fd_.get(), static_cast<std::size_t>(status_.st_size), bound, text);
-}
-
-namespace {
-
-// Temporary files are named kTemporaryPrefix, the writer's process id, '-' and random hex digits:
-// short enough to fit beside any name the file system allows.
-constexpr std::string_view kTemporaryPrefix = ".kestrun-";
 
 std::atomic<bool> syncWrites{true};
 std::mutex hookMutex;
-std::function<void()> beforeReplace;
+std::function<void()> beforeReplace, whenWaiting;
 
 bool sameFile(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-bool writeAll(int fd, std::string_view data, off_t at) {
-  while (!data.empty()) {
-    const ssize_t put = ::pwrite(fd, data.data(), data.size(), at);
-    if (put > 0) {
-      data.remove_prefix(static_cast<std::size_t>(put));
-      at += put;
-    } else if (put < 0 && errno == EINTR) {
-      continue;
-    } else {
-      return false;  // disk full, file size limit, I/O error
-    }
-  }
-  return true;
 }
 
 // The file a write must change: path itself, or the final target of the symbolic links it
@@ -157,104 +57,20 @@ void syncFolder(const fs::path& folder) {
   if (fd.get() >= 0) ::fsync(fd.get());
 }
 
-void runHook() {
+void runHook(const std::function<void()>& slot) {
   std::function<void()> hook;
   {
     std::lock_guard<std::mutex> lock(hookMutex);
-    hook = beforeReplace;
+    hook = slot;
   }
   if (hook) hook();
 }
 
-// Removes the temporary files that writers killed mid-write left in folder: those whose writer's
-// process no longer exists. A live writer's file is never touched. Once per folder and run, so a
-// copy's nine writes look at the folder once.
-void sweepLeftovers(const fs::path& folder) {
-  static std::mutex sweptMutex;
-  static std::set<fs::path> swept;
-  {
-    std::lock_guard<std::mutex> lock(sweptMutex);
-    if (!swept.insert(folder).second) return;
-  }
-  std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    if (!name.starts_with(kTemporaryPrefix)) continue;
-    const long pid = std::strtol(name.c_str() + kTemporaryPrefix.size(), nullptr, 10);
-    if (pid > 0 && pid != ::getpid() && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
-      ::unlink(it->path().c_str());
-  }
-}
-
-// A new, empty temporary file in folder, opened for writing with the given mode; its path in
-// temporary. -1 with errno set when none can be made.
-int makeTemporary(const fs::path& folder, mode_t mode, fs::path& temporary) {
-  static thread_local std::mt19937 random(std::random_device{}());
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    char name[64];
-    std::snprintf(name, sizeof name, "%.*s%ld-%08x", static_cast<int>(kTemporaryPrefix.size()),
-                  kTemporaryPrefix.data(), static_cast<long>(::getpid()),
-                  static_cast<unsigned>(random()));
-    temporary = folder / name;
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  errno = EEXIST;
-  return -1;
-}
-
-std::vector<std::string> attributeNames(int fd) {
-  std::vector<std::string> names;
-  std::string list;
-  for (;;) {
-    const ssize_t size = ::flistxattr(fd, nullptr, 0);
-    if (size <= 0) return names;  // none, or a file system without them
-    list.resize(static_cast<std::size_t>(size));
-    const ssize_t got = ::flistxattr(fd, list.data(), list.size());
-    if (got >= 0) {
-      list.resize(static_cast<std::size_t>(got));
-      break;
-    }
-    if (errno != ERANGE) return names;  // ERANGE: the list grew meanwhile, so ask again
-  }
-  for (std::size_t at = 0; at < list.size();) {
-    const std::size_t end = list.find('\0', at);
-    names.emplace_back(list.substr(at, end - at));
-    at = end == std::string::npos ? list.size() : end + 1;
-  }
-  return names;
-}
-
-// Gives the file to every extended attribute of the file from, and no other. False when one
-// cannot be given.
-bool copyAttributes(int from, int to) {
-  const std::vector<std::string> names = attributeNames(from);
-  // A new file may have inherited some, e.g. the folder's default ACL.
-  for (const std::string& name : attributeNames(to))
-    if (std::find(names.begin(), names.end(), name) == names.end() &&
-        ::fremovexattr(to, name.c_str()) != 0)
-      return false;
-  std::string value;
-  for (const std::string& name : names) {
-    ssize_t size;
-    while ((size = ::fgetxattr(from, name.c_str(), nullptr, 0)) >= 0) {
-      value.resize(static_cast<std::size_t>(size));
-      size = ::fgetxattr(from, name.c_str(), value.data(), value.size());
-      if (size >= 0 || errno != ERANGE) break;
-    }
-    if (size < 0) return false;
-    if (::fsetxattr(to, name.c_str(), value.data(), static_cast<std::size_t>(size), 0) != 0)
-      return false;
-  }
-  return true;
-}
-
 enum class Outcome {
-  Done,     // written (or nothing to write)
-  Failed,   // refused or failed; the file as it was
-  Again,    // the path names another file than the one read: start again
-  InPlace,  // a replacement would not be the same file: write in place
-  Wait,     // the file is being written by someone else: start again once it has been still
+  Done,    // written (or nothing to write)
+  Failed,  // refused or failed; the file as it was
+  Again,   // the path names another file than the one read: start again
+  Wait,    // the file is being written by someone else: start again once it has been still
 };
 
 using Clock = std::chrono::steady_clock;
@@ -272,48 +88,8 @@ int unfit(const struct stat& st, std::size_t largest) {
   return static_cast<std::uint64_t>(st.st_size) > largest ? EFBIG : EACCES;
 }
 
-// How long a file must have been still before a write builds on it: longer than a program's
-// save of a small file takes (Wine truncates the file, then writes its lines, without a lock).
-constexpr auto kSettle = std::chrono::milliseconds(50);
 // How often a held lock is tried again.
 constexpr auto kLockRetry = std::chrono::milliseconds(5);
-
-// What a file is: which file, how long, and when its content and status last changed. Two equal
-// identities mean nobody wrote the file in between (to the resolution of its times). All zero is
-// no file (no file has inode 0).
-struct Identity {
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = 0;
-  std::int64_t modified = 0, changed = 0;  // nanoseconds since the epoch
-
-  bool operator==(const Identity&) const = default;
-};
-
-std::int64_t nanoseconds(const timespec& t) {
-  return std::int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec;
-}
-
-Identity identityOf(const struct stat& st) {
-  return {st.st_dev, st.st_ino, st.st_size, nanoseconds(st.st_mtim), nanoseconds(st.st_ctim)};
-}
-
-// The file as this process's last write left it: a file still so needs no settling, so a
-// Copy's writes in a row never wait for each other.
-std::mutex lastLeftMutex;
-Identity lastLeft;
-
-// Remembers the file fd as this process left it, written as ours (status written, taken before
-// it was renamed into place or flushed). Not when it has another length or modification time by
-// now: then another program wrote it meanwhile, and the next write must see it settle.
-void rememberLeft(int fd, const struct stat& written) {
-  struct stat now {};
-  if (::fstat(fd, &now) != 0 || now.st_size != written.st_size ||
-      nanoseconds(now.st_mtim) != nanoseconds(written.st_mtim))
-    return;
-  std::lock_guard<std::mutex> lock(lastLeftMutex);
-  lastLeft = identityOf(now);
-}
 
 // The status of the open file fd; all zero when it cannot be had.
 struct stat statusOf(int fd) {
@@ -322,36 +98,18 @@ struct stat statusOf(int fd) {
   return st;
 }
 
-// One write's waiting: when it gives up, the file as it was before its last wait, and how long
-// to pause before the next attempt.
+// One write's waiting: when it gives up, its watch over the file, and how long to pause before
+// the next attempt.
 struct Waiting {
   Clock::time_point deadline;
-  Identity seen;
-  Clock::duration pause = kSettle;
+  Watch watch;
+  Clock::duration pause = kSettleTime;
 };
-
-// Whether a write may build on the file now: as this process left it, changed longer than the
-// settle time ago, or unchanged through a wait of that long (a file whose times lie ahead of the
-// clock). Otherwise sets the pause until it may have settled.
-bool settled(const Identity& now, Waiting& waiting) {
-  {
-    std::lock_guard<std::mutex> lock(lastLeftMutex);
-    if (lastLeft == now) return true;
-  }
-  const std::int64_t clock = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                 std::chrono::system_clock::now().time_since_epoch())
-                                 .count();
-  const auto age = std::chrono::nanoseconds(clock - std::max(now.modified, now.changed));
-  if (age >= kSettle || waiting.seen == now) return true;
-  waiting.seen = now;
-  waiting.pause = age > age.zero() ? kSettle - age : kSettle;
-  return false;
-}
 
 // The answer when the file changed while it was being edited: wait until it is still.
 Outcome changedMeanwhile(Waiting& waiting) {
-  waiting.seen = {};
-  waiting.pause = kSettle;
+  waiting.watch = {};
+  waiting.pause = kSettleTime;
   return Outcome::Wait;
 }
 
@@ -411,20 +169,29 @@ bool spaceFor(int fd, const struct stat& st, std::size_t size) {
   return false;
 }
 
+// Whether the locked file fd (status st) at target is still the file that was read: the path
+// names it, nobody wrote it, and it was not made read-only meanwhile. Done when it is.
+Outcome stillAsRead(const fs::path& target, int fd, const struct stat& st, Waiting& waiting) {
+  struct stat named {};
+  struct stat now {};
+  if (::lstat(target.c_str(), &named) != 0 || !sameFile(named, st)) return Outcome::Again;
+  if (::fstat(fd, &now) != 0) return Outcome::Failed;
+  if (!(now.st_mode & S_IWUSR)) return failWith(EACCES);
+  if (identityOf(now) != identityOf(st)) return changedMeanwhile(waiting);
+  return Outcome::Done;
+}
+
 // Writes data in place of the locked file fd (read as old, status st) at target, from the first
 // byte that differs. Nothing is written unless the bytes fit.
 Outcome writeInPlace(const fs::path& target, int fd, const struct stat& st, std::string_view old,
                      std::string_view data, Waiting& waiting) {
   const std::size_t same = static_cast<std::size_t>(
       std::mismatch(old.begin(), old.end(), data.begin(), data.end()).first - old.begin());
-  if (!withinSizeLimit(data.size())) return Outcome::Failed;
-  runHook();
+  runHook(beforeReplace);
   // Another program may have put a new file in its place meanwhile (the change goes there), or
   // written this one.
-  struct stat named {};
-  struct stat now {};
-  if (::lstat(target.c_str(), &named) != 0 || !sameFile(named, st)) return Outcome::Again;
-  if (::fstat(fd, &now) != 0 || identityOf(now) != identityOf(st)) return changedMeanwhile(waiting);
+  if (const Outcome still = stillAsRead(target, fd, st, waiting); still != Outcome::Done)
+    return still;
   // Last, as a reservation changes the file's status time.
   if (!spaceFor(fd, st, data.size())) return Outcome::Failed;
   if (!writeAll(fd, data.substr(same), static_cast<off_t>(same))) return Outcome::Failed;
@@ -436,114 +203,91 @@ Outcome writeInPlace(const fs::path& target, int fd, const struct stat& st, std:
   return Outcome::Done;
 }
 
-// Puts data in place of the locked file fd (status old) at target through a temporary file
-// beside it that is given all of the file's metadata. On any failure the file is untouched and
-// no temporary file is left.
-Outcome replaceFile(const fs::path& target, int fd, const struct stat& old, std::string_view data,
-                    Waiting& waiting) {
-  if (!withinSizeLimit(data.size())) return Outcome::Failed;
+// Puts the complete, flushed file `made` (status written) in place at target: replaces the file
+// there, or creates it. Then the folder is flushed and swept.
+Outcome commit(TemporaryFile& made, const struct stat& written, const fs::path& target,
+               bool replace) {
+  if (!(replace ? made.replace(target) : made.create(target)))
+    return errno == EEXIST && !replace ? Outcome::Again : Outcome::Failed;
+  rememberLeft(made.fd(), written);
   const fs::path folder = folderOf(target);
-  fs::path temporary;
-  const Fd out(makeTemporary(folder, 0600, temporary));
-  if (out.get() < 0) return errno == EACCES || errno == EPERM ? Outcome::InPlace : Outcome::Failed;
-  const auto fail = [&](Outcome why) {
-    const int error = errno;  // why it failed, for the caller
-    ::unlink(temporary.c_str());
-    errno = error;
-    return why;
-  };
-  const bool sync = syncWrites.load();
-  if (!writeAll(out.get(), data, 0)) return fail(Outcome::Failed);
-  // The owner and group first (a setgid folder gives new files its group; a change of owner
-  // clears set-id bits), then the attributes, then the mode (which also sets the ACL's mask, as
-  // the old file has it).
-  struct stat made {};
-  if (::fstat(out.get(), &made) != 0) return fail(Outcome::Failed);
-  if ((made.st_uid != old.st_uid || made.st_gid != old.st_gid) &&
-      ::fchown(out.get(), old.st_uid, old.st_gid) != 0)
-    return fail(Outcome::InPlace);
-  if (!copyAttributes(fd, out.get())) return fail(Outcome::InPlace);
-  if (::fchmod(out.get(), old.st_mode & 07777) != 0) return fail(Outcome::Failed);
-  if (sync && ::fsync(out.get()) != 0) return fail(Outcome::Failed);
-  const struct stat written = statusOf(out.get());
-
-  runHook();
-  // The path may name another file by now, the file may have been made read-only, or written.
-  struct stat named {};
-  struct stat now {};
-  if (::lstat(target.c_str(), &named) != 0 || !sameFile(named, old)) return fail(Outcome::Again);
-  if (::fstat(fd, &now) != 0) return fail(Outcome::Failed);
-  if (!(now.st_mode & S_IWUSR)) return fail(failWith(EACCES));
-  if (identityOf(now) != identityOf(old)) return fail(changedMeanwhile(waiting));
-  if (::rename(temporary.c_str(), target.c_str()) != 0)
-    // A sticky folder lets only the file's owner replace it; a mount point (EBUSY) or a file
-    // bind-mounted from elsewhere (EXDEV) cannot be replaced at all: Wine writes those in place.
-    return fail(errno == EPERM || errno == EACCES || errno == EBUSY || errno == EXDEV
-                    ? Outcome::InPlace
-                    : Outcome::Failed);
-  rememberLeft(out.get(), written);
-  if (sync) syncFolder(folder);
+  if (syncWrites.load()) syncFolder(folder);
   sweepLeftovers(folder);
   return Outcome::Done;
 }
 
+// Whether a new file can take the place of the file at target (status st) as the same file to
+// everyone who looks: it has no other hard links, its folder may be written by us, and it can
+// be renamed over (it is no mount point or file bind-mounted from elsewhere, and no sticky
+// folder keeps it for its owner).
+bool replaceable(const fs::path& target, const struct stat& st) {
+  const fs::path folder = folderOf(target);
+  struct stat in {};
+  struct statx mount {};
+  if (st.st_nlink != 1 || ::stat(folder.c_str(), &in) != 0 ||
+      ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0 ||
+      ::statx(AT_FDCWD, target.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &mount) != 0)
+    return false;
+  // Kernels that cannot tell a mount's root: a file from another file system is one.
+  const bool mountRoot = (mount.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0
+                             ? (mount.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0
+                             : in.st_dev != st.st_dev;
+  const uid_t me = ::geteuid();
+  const bool keptForOwner = (in.st_mode & S_ISVTX) && me != 0 && me != st.st_uid && me != in.st_uid;
+  return !mountRoot && !keptForOwner;
+}
+
+// Writes data in place of the locked file fd (read as old, status st) at target. The way is
+// chosen once, before anything is written: a new file beside it, given all of its metadata and
+// renamed over it; or in place, where a new file could not be the same file (replaceable says
+// when), or could not be given its owner or an attribute.
+Outcome writeChange(const fs::path& target, int fd, const struct stat& st, std::string_view old,
+                    std::string_view data, Waiting& waiting) {
+  if (!withinSizeLimit(data.size())) return Outcome::Failed;
+  if (!replaceable(target, st)) return writeInPlace(target, fd, st, old, data, waiting);
+  TemporaryFile made(folderOf(target), 0600);
+  if (!made.made() && errno != EACCES && errno != EPERM) return Outcome::Failed;
+  if (!made.made() || !made.takeOwnerAndAttributes(fd, st))
+    return writeInPlace(target, fd, st, old, data, waiting);
+  // The mode last: it also sets the ACL's mask, as the old file has it.
+  if (!writeAll(made.fd(), data, 0) || ::fchmod(made.fd(), st.st_mode & 07777) != 0 ||
+      (syncWrites.load() && ::fsync(made.fd()) != 0))
+    return Outcome::Failed;
+  const struct stat written = statusOf(made.fd());
+  runHook(beforeReplace);
+  if (const Outcome still = stillAsRead(target, fd, st, waiting); still != Outcome::Done)
+    return still;
+  return commit(made, written, target, true);
+}
+
 // Makes the file at target, which did not exist, with data. Again when another writer made it
-// first.
+// first: never over a file that appeared meanwhile, as its writer's change would be lost.
 Outcome createFile(const fs::path& target, std::string_view data) {
   if (!withinSizeLimit(data.size())) return Outcome::Failed;
-  const fs::path folder = folderOf(target);
-  fs::path temporary;
-  const Fd out(makeTemporary(folder, 0666, temporary));
-  if (out.get() < 0) return Outcome::Failed;
-  const auto fail = [&](Outcome why) {
-    const int error = errno;  // why it failed, for the caller
-    ::unlink(temporary.c_str());
-    errno = error;
-    return why;
-  };
-  const bool sync = syncWrites.load();
-  if (!writeAll(out.get(), data, 0) || (sync && ::fsync(out.get()) != 0))
-    return fail(Outcome::Failed);
-  const struct stat written = statusOf(out.get());
-  runHook();
-  // Never over a file that appeared meanwhile: its writer's change would be lost.
-  if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
-    if (errno != EINVAL && errno != ENOSYS)
-      return fail(errno == EEXIST ? Outcome::Again : Outcome::Failed);
-    // A file system without that rename: a link cannot replace either.
-    if (::link(temporary.c_str(), target.c_str()) != 0)
-      return fail(errno == EEXIST ? Outcome::Again : Outcome::Failed);
-    ::unlink(temporary.c_str());
-  }
-  rememberLeft(out.get(), written);
-  if (sync) syncFolder(folder);
-  sweepLeftovers(folder);
-  return Outcome::Done;
+  TemporaryFile made(folderOf(target), 0666);
+  if (!made.made() || !writeAll(made.fd(), data, 0) ||
+      (syncWrites.load() && ::fsync(made.fd()) != 0))
+    return Outcome::Failed;
+  const struct stat written = statusOf(made.fd());
+  runHook(beforeReplace);
+  return commit(made, written, target, false);
 }
 
 using Edit = std::function<NewContent(std::string_view)>;
 
-// One attempt at the rewrite of the file at target, a regular file of at most largest bytes.
-Outcome writeOnce(const fs::path& target, std::size_t largest, const Edit& edit, Waiting& waiting) {
+// Opens the file at target (status seen) for writing and takes its lock: fd and its status
+// locked then. Done when the path still names it and it may be written.
+Outcome openLocked(const fs::path& target, const struct stat& seen, std::size_t largest,
+                   const Waiting& waiting, Fd& fd, struct stat& locked) {
   const auto fits = [largest](const struct stat& st) {
     return S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) <= largest;
   };
-  struct stat seen {};
-  if (::lstat(target.c_str(), &seen) != 0) {
-    if (errno != ENOENT) return Outcome::Failed;
-    const NewContent made = edit({});
-    if (made.kind == NewContent::Kind::Refused || made.bytes.size() > largest)
-      return failWith(made.kind == NewContent::Kind::Refused ? EINVAL : EFBIG);
-    return createFile(target, made.bytes);
-  }
   if (S_ISLNK(seen.st_mode)) return Outcome::Again;  // made a link since it was followed
   // Read-only as Wine shows the Windows attribute: the owner may not write. Root is refused too.
   if (!fits(seen) || !(seen.st_mode & S_IWUSR)) return failWith(unfit(seen, largest));
   if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return Outcome::Failed;
-
-  const Fd fd(::open(target.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
+  fd.reset(::open(target.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
   if (fd.get() < 0) return errno == ENOENT || errno == ELOOP ? Outcome::Again : Outcome::Failed;
-  struct stat locked {};
   if (::fstat(fd.get(), &locked) != 0) return Outcome::Failed;
   if (!fits(locked)) return failWith(unfit(locked, largest));
   // A lock held elsewhere fails with EACCES or EAGAIN alike: the file is busy, not read-only.
@@ -554,27 +298,38 @@ Outcome writeOnce(const fs::path& target, std::size_t largest, const Edit& edit,
       !sameFile(named, locked) || locked.st_nlink == 0)
     return Outcome::Again;
   if (!fits(locked) || !(locked.st_mode & S_IWUSR)) return failWith(unfit(locked, largest));
-  if (!settled(identityOf(locked), waiting)) return Outcome::Wait;
+  return Outcome::Done;
+}
+
+// One attempt at the rewrite of the file at target, a regular file of at most largest bytes.
+Outcome writeOnce(const fs::path& target, std::size_t largest, const Edit& edit, Waiting& waiting) {
+  struct stat seen {};
+  if (::lstat(target.c_str(), &seen) != 0) {
+    if (errno != ENOENT) return Outcome::Failed;
+    const NewContent made = edit({});
+    if (made.kind == NewContent::Kind::Refused || made.bytes.size() > largest)
+      return failWith(made.kind == NewContent::Kind::Refused ? EINVAL : EFBIG);
+    return createFile(target, made.bytes);
+  }
+  Fd fd;
+  struct stat locked {};
+  if (const Outcome open = openLocked(target, seen, largest, waiting, fd, locked);
+      open != Outcome::Done)
+    return open;
+  waiting.pause = untilSettled(fd.get(), identityOf(locked), waiting.watch);
+  if (waiting.pause > waiting.pause.zero()) return Outcome::Wait;
 
   Bytes text;
   struct stat read {};
-  const RegularFile::Whole whole =
-      readFrom(fd.get(), static_cast<std::size_t>(locked.st_size), largest, text);
-  if (whole == RegularFile::Whole::TooBig) return failWith(EFBIG);
-  if (whole != RegularFile::Whole::Read || ::fstat(fd.get(), &read) != 0) return Outcome::Failed;
+  const Whole whole = readWhole(fd.get(), static_cast<std::size_t>(locked.st_size), largest, text);
+  if (whole == Whole::TooBig) return failWith(EFBIG);
+  if (whole != Whole::Read || ::fstat(fd.get(), &read) != 0) return Outcome::Failed;
   if (identityOf(read) != identityOf(locked)) return changedMeanwhile(waiting);
   const NewContent change = edit(view(text));
   if (change.kind == NewContent::Kind::Refused || change.bytes.size() > largest)
     return failWith(change.kind == NewContent::Kind::Refused ? EINVAL : EFBIG);
   if (change.kind == NewContent::Kind::Same) return Outcome::Done;
-
-  Outcome outcome = Outcome::InPlace;
-  if (locked.st_nlink == 1 &&
-      ::faccessat(AT_FDCWD, folderOf(target).c_str(), W_OK | X_OK, AT_EACCESS) == 0)
-    outcome = replaceFile(target, fd.get(), locked, change.bytes, waiting);
-  if (outcome == Outcome::InPlace)
-    outcome = writeInPlace(target, fd.get(), locked, view(text), change.bytes, waiting);
-  return outcome;
+  return writeChange(target, fd.get(), locked, view(text), change.bytes, waiting);
 }
 
 }  // namespace
@@ -592,9 +347,11 @@ int rewriteFile(const fs::path& path, std::size_t largest, const Edit& edit,
   for (int attempt = 0; attempt < 100'000; ++attempt) {
     const fs::path target = finalTarget(path);
     if (target.empty()) return ELOOP;
+    errno = 0;  // a failure that sets none is told as EIO
     const Outcome outcome = writeOnce(target, largest, edit, waiting);
     if (outcome == Outcome::Wait) {
       if (Clock::now() + waiting.pause > waiting.deadline) return EAGAIN;
+      runHook(whenWaiting);
       std::this_thread::sleep_for(waiting.pause);
     } else if (outcome == Outcome::Done) {
       return 0;
@@ -612,6 +369,11 @@ void setProfileSync(bool on) {
 void setBeforeProfileReplace(std::function<void()> hook) {
   std::lock_guard<std::mutex> lock(hookMutex);
   beforeReplace = std::move(hook);
+}
+
+void setWhenProfileWaits(std::function<void()> hook) {
+  std::lock_guard<std::mutex> lock(hookMutex);
+  whenWaiting = std::move(hook);
 }
 
 }  // namespace platform::posix

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <sstream>
 #include <thread>
@@ -102,7 +103,8 @@ StandInWine::StandInWine(const fs::path& program)
                 "'/start.$$\n{ echo \"$0\"; pwd -P; echo \"$WINEPREFIX\"; for a in \"$@\"; "
                 "do echo \"$a\"; done; echo '" +
                 kEnvironmentMark +
-                "'; /usr/bin/env; /bin/grep '^SigIgn:' /proc/$$/status; } > \"$f.tmp\" && /bin/mv "
+                "'; /usr/bin/tr '\\0' '\\n' < /proc/$$/environ; /bin/grep '^SigIgn:' "
+                "/proc/$$/status; } > \"$f.tmp\" && /bin/mv "
                 "\"$f.tmp\" \"$f\"\n");
   fs::permissions(program_, fs::perms::owner_all);
 }
@@ -146,7 +148,9 @@ std::string spelled(const std::string& path) {
       {"fh/", ".var/app/com.heroicgameslauncher.hgl/config/heroic/"},
       {"st/", ".local/share/Steam/"},
       {"cd/", ".local/share/Steam/steamapps/compatdata/"},
-      {"fst/", ".var/app/com.valvesoftware.Steam/data/Steam/"}};
+      {"fst/", ".var/app/com.valvesoftware.Steam/data/Steam/"},
+      {"fsl/", ".var/app/com.valvesoftware.Steam/.local/share/Steam/"},
+      {"sst/", "snap/steam/common/.local/share/Steam/"}};
   for (const auto& [abbreviation, full] : short_)
     if (path.starts_with(abbreviation)) return full + path.substr(abbreviation.size());
   return path;
@@ -184,6 +188,27 @@ void buildHome(const fs::path& home, std::vector<std::string> entries) {
                         : "#!/bin/sh\n");
     if (entry[0] == '*') fs::permissions(at, fs::perms::owner_all);
   }
+}
+
+std::string shortcutsVdf(const std::vector<SteamShortcut>& shortcuts) {
+  const auto text = [](char type, const std::string& name, const std::string& value) {
+    return type + name + '\0' + value + (type == '\x01' ? std::string(1, '\0') : "");
+  };
+  std::string bytes = text('\x00', "shortcuts", "");
+  for (std::size_t i = 0; i < shortcuts.size(); ++i) {
+    const SteamShortcut& shortcut = shortcuts[i];
+    bytes += text('\x00', std::to_string(i), "");
+    if (!shortcut.appid.empty()) {
+      const auto id = static_cast<std::uint32_t>(std::stoul(shortcut.appid));
+      std::string little;
+      for (int b = 0; b < 4; ++b) little += static_cast<char>(id >> (8 * b) & 0xff);
+      bytes += text('\x02', "appid", little);
+    }
+    bytes += text('\x01', "AppName", shortcut.name) +
+             text('\x01', "Exe", '"' + shortcut.exe + '"') + text('\x01', "StartDir", "\"/\"") +
+             '\x08';
+  }
+  return bytes + "\x08\x08";
 }
 
 }  // namespace testing_support

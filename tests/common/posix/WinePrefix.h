@@ -67,7 +67,8 @@ class StandInWine {
   struct Start {
     std::string program, cwd, prefix;  // program: the path it was started by
     std::vector<std::string> args;
-    // NAME=value, one a line, then "SigIgn:\t<hex mask>": the signals the start ignores
+    // The entries it was started with (NAME=value, or whatever else exec was given), one a
+    // line, then "SigIgn:\t<hex mask>": the signals the start ignores
     std::vector<std::string> environment;
   };
   StandInWine();
@@ -90,10 +91,19 @@ std::string withHome(std::string text, const std::string& from, const std::strin
 // executable file F, "F=T" a file F holding T, "D/" an empty folder. Paths may begin with "lc/"
 // (~/.config/lutris/games/), "ld/" (~/.local/share/lutris/), "b/" (~/.local/share/bottles/),
 // "fb/" (Flatpak's bottles data), "pol/" (~/.PlayOnLinux/), "h/" (~/.config/heroic/), "fh/"
-// (Flatpak's heroic), "st/" (~/.local/share/Steam/), "cd/" (its steamapps/compatdata/) or "fst/"
-// (Flatpak's .../data/Steam/); "|F" a named pipe F; "L->T" a
+// (Flatpak's heroic), "st/" (~/.local/share/Steam/), "cd/" (its steamapps/compatdata/), "fst/"
+// (Flatpak's .../data/Steam/), "fsl/" (Flatpak's .../.local/share/Steam/) or "sst/" (Snap's
+// ~/snap/steam/common/.local/share/Steam/); "|F" a named pipe F; "L->T" a
 // symbolic link L to ~/T. Every home has ~/bin/wine and ~/start/, the folder the program
 // started in.
 void buildHome(const fs::path& home, std::vector<std::string> entries);
+
+// A Steam user's config/shortcuts.vdf (binary KeyValues) with one shortcut per entry: its appid
+// (decimal; empty: none, as in older files), AppName and Exe (written in double quotes, as
+// Steam writes it).
+struct SteamShortcut {
+  std::string appid, name, exe;
+};
+std::string shortcutsVdf(const std::vector<SteamShortcut>& shortcuts);
 
 }  // namespace testing_support

@@ -24,6 +24,7 @@
 
 #include "platform/Platform.h"
 #include "platform/posix/ProfileHooks.h"
+#include "platform/posix/SafeFile.h"
 
 namespace {
 
@@ -108,7 +109,7 @@ std::function<void(const fs::path&)> savesFor(Clock::duration span) {
 }
 
 TEST_F(InterruptedCopyTest, AFailedWriteEndsTheCopyWithinOneWaitWithOneMessage) {
-  const Clock::duration wait = platform::kLongestProfileWait;
+  const Clock::duration wait = platform::posix::kLongestWait;
   const struct {
     const char* name;
     ui::CommandButton* Form1::*button;

@@ -124,4 +124,37 @@ TEST(LaunchFromTheMenu, FindsTheGameInAGameManagersPrefixAndStartsItWithThatPref
   EXPECT_TRUE(window.host.messages().empty());
 }
 
+// Started from the desktop menu for a game the player added to Steam: Launch asks Steam to
+// start it, and that start counts as the game's (Kestrun ends, as after any start).
+TEST(LaunchFromTheMenu, HandsAGameAddedToSteamToSteamAndCountsThatAsTheStart) {
+  CurrentFolderGuard guard;
+  TempDir home;
+  ScopedEnv homeEnv("HOME", home.path().string());
+  ScopedEnv unset[] = {{"WINEPREFIX", std::nullopt},
+                       {"WINE", std::nullopt},
+                       {"XDG_CONFIG_HOME", std::nullopt},
+                       {"XDG_DATA_HOME", std::nullopt}};
+  StandInWine pathWine;
+  StandInWine steam(pathWine.program().parent_path() / "steam");
+  const fs::path compat = home.path() / ".local/share/Steam/steamapps/compatdata/3391826345";
+  const fs::path game = compat / "pfx/drive_c/Gunship!";
+  fs::create_directories(game / "data");
+  writeFile(game / "data/custom.ini", threeModelProfile("AH-64 Apache"));
+  writeFile(game / "gunship.exe", "MZ");
+  buildHome(home.path(),
+            {"st/userdata/1/config/shortcuts.vdf=" +
+             shortcutsVdf({{"3391826345", "Gunship!", (game / "gunship.exe").string()}})});
+
+  FreshForm window;
+  window.form.Form_Load();
+  window.form.Command3->click();
+  const auto starts = steam.starts(1);
+  ASSERT_EQ(starts.size(), 1u);
+  EXPECT_EQ(starts[0].args, std::vector<std::string>{"steam://rungameid/14567783225519767552"});
+  EXPECT_EQ(starts[0].cwd, game.string());
+  EXPECT_TRUE(pathWine.starts(0).empty());
+  EXPECT_TRUE(window.host.messages().empty());
+  EXPECT_EQ(window.host.ends(), 1);
+}
+
 }  // namespace

@@ -1,4 +1,4 @@
-#include "platform/posix/KeyValues.h"
+#include "platform/posix/managers/KeyValues.h"
 
 #include "platform/posix/Text.h"
 

@@ -1,7 +1,11 @@
-// Steam's KeyValues text: what the reader makes of well-formed and of damaged text.
-#include "platform/posix/KeyValues.h"
+// Steam's KeyValues, text and binary: what the readers make of well-formed and damaged input.
+#include "platform/posix/managers/KeyValues.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "platform/posix/managers/BinaryKeyValues.h"
 
 namespace {
 
@@ -69,6 +73,53 @@ TEST(KeyValues, LooksUpTheFirstKeyWithoutRegardToAsciiCase) {
             nullptr);
   EXPECT_EQ(kv::valueOf(mapping, "3391826345"), "");  // a block, not a value
   EXPECT_EQ(kv::valueOf(nullptr, "name"), "");
+}
+
+// Binary KeyValues, built from its parts: a block, a string, a 32-bit integer, an end byte.
+std::string binaryBlock(const std::string& name, const std::string& inner) {
+  return std::string(1, '\x00') + name + '\0' + inner + '\x08';
+}
+std::string binaryString(const std::string& name, const std::string& value) {
+  return '\x01' + name + '\0' + value + '\0';
+}
+std::string binaryInt(const std::string& name, std::uint32_t value) {
+  std::string bytes = '\x02' + name + '\0';
+  for (int i = 0; i < 4; ++i) bytes += static_cast<char>(value >> (8 * i) & 0xff);
+  return bytes;
+}
+std::string binaryNested(int depth) {
+  return depth == 0 ? std::string() : binaryBlock("k", binaryNested(depth - 1));
+}
+
+TEST(BinaryKeyValues, ReadsAShortcutsFileAndRefusesDamagedBytes) {
+  const std::string shortcut =
+      binaryInt("appid", 0xca2b8ca9) + binaryString("AppName", "Gunship!") +
+      binaryString("Exe", "\"/g/gunship.exe\"") + binaryBlock("tags", binaryString("0", "x"));
+  const std::string file = binaryBlock("shortcuts", binaryBlock("0", shortcut)) + '\x08';
+  const std::string read =
+      "shortcuts{0{appid=3391851689 AppName=Gunship! Exe=\"/g/gunship.exe\" tags{0=x}}}";
+  const struct {
+    const char* name;
+    std::string bytes;
+    std::optional<std::string> read;  // nullopt: refused
+  } cases[] = {
+      {"a shortcut; a negative appid read as unsigned", file, read},
+      {"bytes after the top-level end are ignored", file + "\x02junk", read},
+      {"no top-level end: the end of the bytes", binaryString("a", "") + binaryInt("b", 7),
+       "a= b=7"},
+      {"nothing at all", "", ""},
+      {"another type byte", std::string("\x07k\0") + std::string(8, '\0'), std::nullopt},
+      {"a string without its NUL", "\x01k\0value", std::nullopt},
+      {"an integer cut off", std::string("\x02k\0\x01\x02\x03", 6), std::nullopt},
+      {"a block left open", binaryBlock("a", "").substr(0, 3), std::nullopt},
+      {"64 blocks deep", binaryNested(64), nested(64)},
+      {"65 blocks deep", binaryNested(65), std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto entries = platform::posix::binarykeyvalues::parse(c.bytes);
+    EXPECT_EQ(entries ? std::optional(shown(*entries)) : std::nullopt, c.read);
+  }
 }
 
 }  // namespace

@@ -16,5 +16,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
-find_program(KESTRUN_WINE NAMES wine REQUIRED)
+# The project's wine (scripts/wine-host) runs the system's, or its 64-bit loader where this kernel
+# cannot execute 32-bit programs.
+find_program(KESTRUN_WINE NAMES wine HINTS ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-host REQUIRED)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${KESTRUN_WINE})

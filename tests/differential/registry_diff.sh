@@ -114,7 +114,8 @@ with32=
 if [ "$oracle32" = - ]; then
   echo "registry_diff.sh: no 32-bit oracle (i686-w64-mingw32-g++): the 32-bit queries are skipped"
 elif ! wine "$oracle32" --probe >/dev/null 2>&1; then
-  echo "registry_diff.sh: this Wine runs no 32-bit program (wine32): the 32-bit queries are skipped"
+  echo "registry_diff.sh: this Wine runs no 32-bit program (no wine32, or a kernel that" \
+    "executes none): the 32-bit queries are skipped"
 else
   wine "$oracle32" "$(winpath "$queries32")" "$(winpath "$work/windows32.txt")"
   with32=1

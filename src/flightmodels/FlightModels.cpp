@@ -1,5 +1,6 @@
 // Form1's flight-model procedures: the catalogue scan, the copy and the launch, and the
 // click procedures of the three command buttons.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -37,24 +38,49 @@ void Form1::CheckFMs() {
   Command3->setEnabled(found);
 }
 
-void Form1::FindCopyFM() {
+bool Form1::FindCopyFM() {
   // Every slot is visited; the group lets at most one be selected.
+  bool whole = true;
   for (std::int16_t i = 0; i <= 2; ++i) {
     if (optFM[i]->enabled() && optFM[i]->value()) {
       std::string section = optFM[i]->tag();
-      CopyFM(section);
+      if (!CopyFM(section)) whole = false;
     }
   }
+  return whole;
 }
 
-void Form1::CopyFM(std::string& section) {
+namespace {
+
+// What a copy that stopped after its first copied values left in force.
+std::string copyLeft(std::size_t copied) {
+  if (copied == 0) return "Nothing was copied: the flight model in force is as it was.";
+  return "The copy stopped after " + std::to_string(copied) + " of the " +
+         std::to_string(game::kCopyList.size()) +
+         " values: the flight model in force is now partly the new one.";
+}
+
+}  // namespace
+
+bool Form1::CopyFM(std::string& section) {
   std::string custom = game::kCustomSection;
-  for (const char* name : game::kCopyList) {
-    std::string key = name;
-    std::string none;
-    std::string value = ReadIniString(section, key, none, IniFile);
-    WriteIniString(custom, key, value, IniFile);
+  std::string failure;
+  std::size_t copied = 0;
+  {
+    // The writes share one wait, so a busy profile holds the window for that long at most, and
+    // the window shows it is busy meanwhile. Both end before any message shows.
+    const ui::WaitCursor busy;
+    const platform::ProfileWriteRun run;
+    for (; copied < game::kCopyList.size(); ++copied) {
+      std::string key = game::kCopyList[copied];
+      std::string none;
+      std::string value = ReadIniString(section, key, none, IniFile);
+      if (TryWriteIniString(custom, key, value, IniFile, failure) == 0) break;
+    }
   }
+  if (copied == game::kCopyList.size()) return true;
+  ui::msgBox(failure + "\n" + copyLeft(copied), ui::kOkOnly);
+  return false;
 }
 
 void Form1::LaunchGS() {
@@ -70,8 +96,8 @@ void Form1::LaunchGS() {
 }
 
 void Form1::Command1_Click() {
-  FindCopyFM();
-  LaunchGS();
+  // Never the game with a flight model the player did not pick.
+  if (FindCopyFM()) LaunchGS();
 }
 
 void Form1::Command2_Click() {

@@ -21,9 +21,13 @@ namespace platform {
 // Status codes, with the values Windows gives them.
 inline constexpr std::int32_t kErrorSuccess = 0;
 inline constexpr std::int32_t kErrorFileNotFound = 2;
+inline constexpr std::int32_t kErrorPathNotFound = 3;
 inline constexpr std::int32_t kErrorAccessDenied = 5;
 inline constexpr std::int32_t kErrorInvalidHandle = 6;
+inline constexpr std::int32_t kErrorSharingViolation = 32;
+inline constexpr std::int32_t kErrorDiskFull = 112;
 inline constexpr std::int32_t kErrorBadPathname = 161;
+inline constexpr std::int32_t kErrorFileTooLarge = 223;
 inline constexpr std::int32_t kErrorMoreData = 234;
 
 // The most bytes of program text (UTF-8) that one byte of ANSI text can become.
@@ -66,9 +70,41 @@ std::uint32_t getPrivateProfileString(const char* section, const char* key,
                                       const char* file);
 
 // Sets key in section of file to value, adding the key, the section or the file where
-// missing. Non-zero on success; 0 on failure, with the file left as it was.
+// missing. Non-zero on success; 0 on failure, with the file left as it was and the reason in
+// getLastError: among others kErrorSharingViolation (another program has locked the file or is
+// saving it), kErrorAccessDenied (read-only), kErrorDiskFull, kErrorFileTooLarge.
 int writePrivateProfileString(const char* section, const char* key, const char* value,
                               const char* file);
+
+// A run of profile writes that share one wait: while it lives, every profile write of this
+// thread gives up waiting (on Linux, for a lock another program holds or for a save under way
+// to end) once the run has lasted as long as one write may wait (5 s), so a run of nine writes
+// ends as soon as one would. A write outside a run has that long of its own. A run made inside
+// another adds nothing: the outer one's end holds. On Windows it does nothing, as the profile
+// functions do not wait.
+class ProfileWriteRun {
+ public:
+  ProfileWriteRun();
+  ~ProfileWriteRun();
+  ProfileWriteRun(const ProfileWriteRun&) = delete;
+  ProfileWriteRun& operator=(const ProfileWriteRun&) = delete;
+
+ private:
+  bool outermost_ = false;
+};
+
+// The reason for the last failure of a host function on this thread, as GetLastError gives it:
+// a Windows error code. On Linux it is set by writePrivateProfileString, one of the codes above
+// or another that Windows has for it, or for a reason Windows has no code for,
+// kErrorFromErrno with the errno value in its low bits.
+std::int32_t getLastError();
+
+// Windows marks its applications' own error codes with this bit; no code of the system has it.
+inline constexpr std::int32_t kErrorFromErrno = 0x20000000;
+
+// The system's words for an error code, for a player (FormatMessage's on Windows), without a
+// trailing line break.
+std::string errorMessage(std::int32_t code);
 
 // ---- Registry (read-only) ------------------------------------------------------------------
 

@@ -22,12 +22,22 @@ std::string ReadIniString(std::string& section, std::string& key, std::string& d
   return std::string(buffer, count);
 }
 
-std::int32_t WriteIniString(std::string& section, std::string& key, std::string& value,
-                            std::string& file) {
+std::int32_t TryWriteIniString(std::string& section, std::string& key, std::string& value,
+                               std::string& file, std::string& failure) {
   const std::int32_t status = platform::writePrivateProfileString(section.c_str(), key.c_str(),
                                                                   value.c_str(), file.c_str());
-  if (status == 0)
-    ui::msgBox("Error " + std::string(" ") + std::to_string(status) + " Writing to " + file,
-               ui::kOkOnly);
+  if (status == 0) {
+    const std::int32_t error = platform::getLastError();
+    failure = "Error " + std::to_string(error) + " Writing to " + file + "\n" +
+              platform::errorMessage(error);
+  }
+  return status;
+}
+
+std::int32_t WriteIniString(std::string& section, std::string& key, std::string& value,
+                            std::string& file) {
+  std::string failure;
+  const std::int32_t status = TryWriteIniString(section, key, value, file, failure);
+  if (status == 0) ui::msgBox(failure, ui::kOkOnly);
   return status;
 }

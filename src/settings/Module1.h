@@ -10,7 +10,14 @@
 std::string ReadIniString(std::string& section, std::string& key, std::string& defaultValue,
                           std::string& file);
 
-// Sets key in section of file to value. A failed write is reported to the user in a message
-// box ("Error  0 Writing to " and the file) and yields 0.
+// Sets key in section of file to value. Yields the status: non-zero on success; 0 when the
+// write failed, the file as it was, and then the failure is reported to the user in a message
+// box: "Error ", the system's error code, " Writing to ", the file, and on the next line the
+// system's words for the reason.
 std::int32_t WriteIniString(std::string& section, std::string& key, std::string& value,
                             std::string& file);
+
+// As WriteIniString, but a failure is not shown: its report's text goes to failure instead,
+// for a caller that tells the user more (failure is left alone on success).
+std::int32_t TryWriteIniString(std::string& section, std::string& key, std::string& value,
+                               std::string& file, std::string& failure);

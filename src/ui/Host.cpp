@@ -16,6 +16,16 @@ bool& endedFlag() {
   return flag;
 }
 
+std::function<void(bool)>& waitCursor() {
+  static std::function<void(bool)> show;
+  return show;
+}
+
+int& waitCursorsAlive() {
+  static int alive = 0;
+  return alive;
+}
+
 }  // namespace
 
 Host setHost(Host host) {
@@ -62,6 +72,18 @@ void runEvent(const std::function<void()>& procedure) {
   }
   msgBox(errorReport(what), kCritical);
   endProgram();
+}
+
+void setWaitCursor(std::function<void(bool shown)> show) {
+  waitCursor() = std::move(show);
+}
+
+WaitCursor::WaitCursor() {
+  if (waitCursorsAlive()++ == 0 && waitCursor()) waitCursor()(true);
+}
+
+WaitCursor::~WaitCursor() {
+  if (--waitCursorsAlive() == 0 && waitCursor()) waitCursor()(false);
 }
 
 }  // namespace ui

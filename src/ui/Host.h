@@ -54,4 +54,20 @@ void runEvent(const std::function<void()>& procedure);
 // The text of the standard error report for an error whose description is what.
 std::string errorReport(const std::string& what);
 
+// Shows that the program is busy (the binding's wait cursor over its window) from its making to
+// its end, on every way out of its scope, an exception's too. While one lives, others add
+// nothing. Without a binding it shows nothing.
+class WaitCursor {
+ public:
+  WaitCursor();
+  ~WaitCursor();
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// How the binding shows (true) and takes away (false) its wait cursor: each binding installs its
+// own when it starts. A test's recording host leaves it in force, so the window tests see the
+// real one.
+void setWaitCursor(std::function<void(bool shown)> show);
+
 }  // namespace ui

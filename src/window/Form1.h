@@ -44,8 +44,10 @@ class Form1 {
 
   // ---- Form procedures ----
   void CheckFMs();
-  void FindCopyFM();
-  void CopyFM(std::string& section);
+  // Copies the picked flight model into force, stopping at the first write that fails with one
+  // message. True when every value was copied, or nothing was picked.
+  bool FindCopyFM();
+  bool CopyFM(std::string& section);
   void LaunchGS();
 
   // Window client area in twips.

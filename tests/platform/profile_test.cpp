@@ -120,7 +120,7 @@ TEST(Profile, WritesAreReadBackAndAMissingFileIsNotCreatedByReads) {
   EXPECT_EQ(read(file, "custom", nullptr), "Helo\0Rudder\0"s);
 }
 
-TEST(Profile, FailedWritesReturnZeroAndChangeNothing) {
+TEST(Profile, FailedWritesReturnZeroWithTheirReasonAndChangeNothing) {
   TempDir dir;
   const std::string original = "[s]\r\nk=v\r\n";
   writeFile(dir.path() / "ro.ini", original);
@@ -128,9 +128,18 @@ TEST(Profile, FailedWritesReturnZeroAndChangeNothing) {
                   fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                   fs::perm_options::remove);
   fs::create_directory(dir.path() / "folder.ini");
-  for (const char* name : {"no-folder/p.ini", "folder.ini", "ro.ini"}) {
-    EXPECT_EQ(platform::writePrivateProfileString("s", "k", "w", dir.programPath(name).c_str()), 0);
-    EXPECT_EQ(platform::writePrivateProfileString("t", "k", "w", dir.programPath(name).c_str()), 0);
+  const std::pair<const char*, std::int32_t> cases[] = {
+      {"no-folder/p.ini", platform::kErrorPathNotFound},
+      {"folder.ini", platform::kErrorAccessDenied},
+      {"ro.ini", platform::kErrorAccessDenied},
+  };
+  for (const auto& [name, reason] : cases) {
+    SCOPED_TRACE(name);
+    for (const char* section : {"s", "t"}) {
+      EXPECT_EQ(
+          platform::writePrivateProfileString(section, "k", "w", dir.programPath(name).c_str()), 0);
+      EXPECT_EQ(platform::getLastError(), reason);
+    }
   }
   EXPECT_FALSE(fs::exists(dir.path() / "no-folder"));
   EXPECT_EQ(readFile(dir.path() / "ro.ini"), original);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "TestSupport.h"
+#include "platform/Platform.h"
 
 namespace {
 
@@ -46,7 +47,9 @@ TEST(Module1, WriteReportsOnlyFailures) {
   std::string bad = dir.programPath("missing/custom.ini");
   EXPECT_EQ(WriteIniString(section, key, value, bad), 0);
   EXPECT_EQ(host.messages(),
-            (std::vector<ShownMessage>{{"Error  0 Writing to " + bad, 0, "Kestrun"}}));
+            (std::vector<ShownMessage>{{"Error 3 Writing to " + bad + "\n" +
+                                            platform::errorMessage(platform::kErrorPathNotFound),
+                                        0, "Kestrun"}}));
   EXPECT_EQ(host.ends(), 0);
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "FormFixture.h"
+#include "platform/Platform.h"
 
 namespace {
 
@@ -84,21 +85,37 @@ TEST_F(CopyTest, NothingIsCopiedWithoutAnEnabledSelectedSlotButTheScanRuns) {
   EXPECT_EQ(game.profile(), withoutHavoc);
 }
 
-TEST_F(CopyTest, ProfileThatCannotBeWrittenIsReportedPerKeyAndLeftAlone) {
-  GameFolder game;
-  const std::string before = threeModelProfile("AH-64 Apache");
-  game.writeProfile(before);
-  game.addExecutable();
-  chooseFolder(game.path());
-  fs::permissions(game.profilePath(),
-                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  form.optFM[1]->click();
-  form.Command2->click();
-  EXPECT_EQ(host.messages(),
-            std::vector<ShownMessage>(9, {"Error  0 Writing to " + form.IniFile, 0, "Kestrun"}));
-  EXPECT_EQ(game.profile(), before);
-  EXPECT_TRUE(form.lblCurrent[0]->visible());
-  EXPECT_EQ(host.ends(), 0);
+TEST_F(CopyTest, AProfileThatCannotBeWrittenStopsTheCopyWithOneMessageAndNoStart) {
+  const struct {
+    const char* name;
+    ui::CommandButton* Form1::*button;
+  } cases[] = {
+      {"Copy rescans", &Form1::Command2},
+      {"Copy && Launch starts nothing", &Form1::Command1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    host.clear();
+    GameFolder game;
+    const std::string before = threeModelProfile("AH-64 Apache");
+    game.writeProfile(before);
+    game.addExecutable();
+    chooseFolder(game.path());
+    fs::permissions(game.profilePath(),
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    form.optFM[1]->click();
+    (form.*c.button)->click();
+    // One message, naming the reason; a start would show a second one or end the program.
+    EXPECT_EQ(host.messages(),
+              (std::vector<ShownMessage>{
+                  {"Error 5 Writing to " + form.IniFile + "\n" +
+                       platform::errorMessage(platform::kErrorAccessDenied) +
+                       "\nNothing was copied: the flight model in force is as it was.",
+                   0, "Kestrun"}}));
+    EXPECT_EQ(host.ends(), 0);
+    EXPECT_EQ(game.profile(), before);
+    EXPECT_TRUE(form.lblCurrent[0]->visible());
+  }
 }
 
 }  // namespace

@@ -4,17 +4,23 @@
 // Only regular files of at most 64 MiB are profiles: anything else (a FIFO, a device, a socket,
 // a folder, a bigger file) reads as a missing file and is never written. A read takes no lock; a
 // write is SafeFile's rewrite of the file, with its lock, its metadata kept and its refusal of
-// read-only files.
+// read-only files; it waits until its ProfileWriteRun's end, and its reason for failing becomes
+// the thread's last error, as the Windows code.
+#include <cerrno>
+#include <chrono>
 #include <cstddef>
 #include <exception>
 #include <filesystem>
 #include <functional>
 #include <mutex>
+#include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "platform/Platform.h"
 #include "platform/posix/HostPath.h"
+#include "platform/posix/LastError.h"
 #include "platform/posix/ProfileHooks.h"
 #include "platform/posix/ProfileText.h"
 #include "platform/posix/RegularFile.h"
@@ -54,6 +60,14 @@ platform::posix::Bytes profileText(const char* file) {
   return text;
 }
 
+// The end of the wait of this thread's ProfileWriteRun, while one lives.
+thread_local std::optional<std::chrono::steady_clock::time_point> runEnd;
+
+// When a profile write, or a ProfileWriteRun, that begins now must give up waiting.
+std::chrono::steady_clock::time_point writeDeadline() {
+  return runEnd ? *runEnd : std::chrono::steady_clock::now() + platform::posix::kLongestWait;
+}
+
 }  // namespace
 
 namespace platform {
@@ -76,16 +90,32 @@ std::uint32_t getPrivateProfileString(const char* section, const char* key,
 int writePrivateProfileString(const char* section, const char* key, const char* value,
                               const char* file) {
   // Deleting keys or sections (a null key or value) is not offered; an empty path names no file.
-  if (section == nullptr || key == nullptr || value == nullptr || file == nullptr || *file == '\0')
+  if (section == nullptr || key == nullptr || value == nullptr || file == nullptr ||
+      *file == '\0') {
+    posix::setLastError(posix::windowsError(file != nullptr && *file == '\0' ? ENOENT : EINVAL));
     return 0;
+  }
   const auto edit = [&](std::string_view current) {
     return posix::profile::withValue(current, section, key, value);
   };
+  int error = 0;
   try {
-    return posix::rewriteFile(posix::hostPath(file), kLargestProfile, edit) ? 1 : 0;
+    error = posix::rewriteFile(posix::hostPath(file), kLargestProfile, edit, writeDeadline());
+  } catch (const std::bad_alloc&) {
+    error = ENOMEM;
   } catch (const std::exception&) {
-    return 0;
+    error = EIO;
   }
+  posix::setLastError(posix::windowsError(error));
+  return error == 0 ? 1 : 0;
+}
+
+ProfileWriteRun::ProfileWriteRun() : outermost_(!runEnd) {
+  if (outermost_) runEnd = writeDeadline();
+}
+
+ProfileWriteRun::~ProfileWriteRun() {
+  if (outermost_) runEnd.reset();
 }
 
 namespace posix {

@@ -75,6 +75,19 @@ enum class Outcome {
 
 using Clock = std::chrono::steady_clock;
 
+// Failed, with why in errno for the caller of rewriteFile.
+Outcome failWith(int error) {
+  errno = error;
+  return Outcome::Failed;
+}
+
+// Why a write may not build on the file of status st, when it may not: EISDIR no regular file,
+// EFBIG more than largest bytes, EACCES read-only.
+int unfit(const struct stat& st, std::size_t largest) {
+  if (!S_ISREG(st.st_mode)) return EISDIR;
+  return static_cast<std::uint64_t>(st.st_size) > largest ? EFBIG : EACCES;
+}
+
 // How often a held lock is tried again.
 constexpr auto kLockRetry = std::chrono::milliseconds(5);
 
@@ -88,7 +101,7 @@ struct stat statusOf(int fd) {
 // One write's waiting: when it gives up, its watch over the file, and how long to pause before
 // the next attempt.
 struct Waiting {
-  Clock::time_point deadline = Clock::now() + kLongestWait;
+  Clock::time_point deadline;
   Watch watch;
   Clock::duration pause = kSettleTime;
 };
@@ -116,11 +129,14 @@ bool lockWhole(int fd, Clock::time_point deadline) {
   }
 }
 
-// Whether a file of size bytes stays within this process's file-size limit (ulimit -f).
+// Whether a file of size bytes stays within this process's file-size limit (ulimit -f); false
+// with errno set when not.
 bool withinSizeLimit(std::size_t size) {
   rlimit limit{};
   if (::getrlimit(RLIMIT_FSIZE, &limit) != 0) return false;
-  return limit.rlim_cur == RLIM_INFINITY || size <= limit.rlim_cur;
+  if (limit.rlim_cur == RLIM_INFINITY || size <= limit.rlim_cur) return true;
+  errno = EFBIG;
+  return false;
 }
 
 // A write past the file-size limit fails with EFBIG instead of ending the program (SIGXFSZ's
@@ -137,7 +153,7 @@ void ignoreFileSizeSignal() {
 // Whether the file fd (status st) can be written up to size bytes without running out of space.
 // Space is reserved where the file system can; elsewhere its free space must cover the blocks
 // the file lacks, with room for the blocks that map them (ext2's indirect blocks: one per 256
-// at most, and a few).
+// at most, and a few). False with errno set when not.
 bool spaceFor(int fd, const struct stat& st, std::size_t size) {
   const auto held = static_cast<std::uint64_t>(st.st_blocks) * 512;
   if (size <= held) return true;
@@ -146,8 +162,11 @@ bool spaceFor(int fd, const struct stat& st, std::size_t size) {
   struct statvfs space {};
   if (::fstatvfs(fd, &space) != 0) return false;
   const std::uint64_t missing = size - held;
-  return std::uint64_t{space.f_bavail} * space.f_frsize >=
-         missing + missing / 256 + 4 * std::uint64_t{space.f_frsize};
+  if (std::uint64_t{space.f_bavail} * space.f_frsize >=
+      missing + missing / 256 + 4 * std::uint64_t{space.f_frsize})
+    return true;
+  errno = ENOSPC;
+  return false;
 }
 
 // Whether the locked file fd (status st) at target is still the file that was read: the path
@@ -156,7 +175,8 @@ Outcome stillAsRead(const fs::path& target, int fd, const struct stat& st, Waiti
   struct stat named {};
   struct stat now {};
   if (::lstat(target.c_str(), &named) != 0 || !sameFile(named, st)) return Outcome::Again;
-  if (::fstat(fd, &now) != 0 || !(now.st_mode & S_IWUSR)) return Outcome::Failed;
+  if (::fstat(fd, &now) != 0) return Outcome::Failed;
+  if (!(now.st_mode & S_IWUSR)) return failWith(EACCES);
   if (identityOf(now) != identityOf(st)) return changedMeanwhile(waiting);
   return Outcome::Done;
 }
@@ -264,18 +284,20 @@ Outcome openLocked(const fs::path& target, const struct stat& seen, std::size_t 
   };
   if (S_ISLNK(seen.st_mode)) return Outcome::Again;  // made a link since it was followed
   // Read-only as Wine shows the Windows attribute: the owner may not write. Root is refused too.
-  if (!fits(seen) || !(seen.st_mode & S_IWUSR)) return Outcome::Failed;
+  if (!fits(seen) || !(seen.st_mode & S_IWUSR)) return failWith(unfit(seen, largest));
   if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return Outcome::Failed;
   fd.reset(::open(target.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
   if (fd.get() < 0) return errno == ENOENT || errno == ELOOP ? Outcome::Again : Outcome::Failed;
-  if (::fstat(fd.get(), &locked) != 0 || !fits(locked)) return Outcome::Failed;
-  if (!lockWhole(fd.get(), waiting.deadline)) return Outcome::Failed;
+  if (::fstat(fd.get(), &locked) != 0) return Outcome::Failed;
+  if (!fits(locked)) return failWith(unfit(locked, largest));
+  // A lock held elsewhere fails with EACCES or EAGAIN alike: the file is busy, not read-only.
+  if (!lockWhole(fd.get(), waiting.deadline)) return failWith(errno == EACCES ? EAGAIN : errno);
   // Another writer may have replaced the file while this one waited.
   struct stat named {};
   if (::fstat(fd.get(), &locked) != 0 || ::lstat(target.c_str(), &named) != 0 ||
       !sameFile(named, locked) || locked.st_nlink == 0)
     return Outcome::Again;
-  if (!fits(locked) || !(locked.st_mode & S_IWUSR)) return Outcome::Failed;
+  if (!fits(locked) || !(locked.st_mode & S_IWUSR)) return failWith(unfit(locked, largest));
   return Outcome::Done;
 }
 
@@ -286,7 +308,7 @@ Outcome writeOnce(const fs::path& target, std::size_t largest, const Edit& edit,
     if (errno != ENOENT) return Outcome::Failed;
     const NewContent made = edit({});
     if (made.kind == NewContent::Kind::Refused || made.bytes.size() > largest)
-      return Outcome::Failed;
+      return failWith(made.kind == NewContent::Kind::Refused ? EINVAL : EFBIG);
     return createFile(target, made.bytes);
   }
   Fd fd;
@@ -299,22 +321,24 @@ Outcome writeOnce(const fs::path& target, std::size_t largest, const Edit& edit,
 
   Bytes text;
   struct stat read {};
-  if (readWhole(fd.get(), static_cast<std::size_t>(locked.st_size), largest, text) != Whole::Read ||
-      ::fstat(fd.get(), &read) != 0)
-    return Outcome::Failed;
+  const Whole whole = readWhole(fd.get(), static_cast<std::size_t>(locked.st_size), largest, text);
+  if (whole == Whole::TooBig) return failWith(EFBIG);
+  if (whole != Whole::Read || ::fstat(fd.get(), &read) != 0) return Outcome::Failed;
   if (identityOf(read) != identityOf(locked)) return changedMeanwhile(waiting);
   const NewContent change = edit(view(text));
   if (change.kind == NewContent::Kind::Refused || change.bytes.size() > largest)
-    return Outcome::Failed;
+    return failWith(change.kind == NewContent::Kind::Refused ? EINVAL : EFBIG);
   if (change.kind == NewContent::Kind::Same) return Outcome::Done;
   return writeChange(target, fd.get(), locked, view(text), change.bytes, waiting);
 }
 
 }  // namespace
 
-bool rewriteFile(const fs::path& path, std::size_t largest, const Edit& edit) {
+int rewriteFile(const fs::path& path, std::size_t largest, const Edit& edit,
+                Clock::time_point deadline) {
   ignoreFileSizeSignal();
   Waiting waiting;
+  waiting.deadline = deadline;
   // Each new attempt follows the path afresh: another writer replaced the file meanwhile, so
   // every lost attempt is another writer's finished write. The lock is not fair between writers
   // of one path (the winner re-opens the new file before a waiter wakes), so a writer may lose
@@ -322,17 +346,20 @@ bool rewriteFile(const fs::path& path, std::size_t largest, const Edit& edit) {
   // something replaces without end.
   for (int attempt = 0; attempt < 100'000; ++attempt) {
     const fs::path target = finalTarget(path);
-    if (target.empty()) return false;
+    if (target.empty()) return ELOOP;
+    errno = 0;  // a failure that sets none is told as EIO
     const Outcome outcome = writeOnce(target, largest, edit, waiting);
     if (outcome == Outcome::Wait) {
-      if (Clock::now() + waiting.pause > waiting.deadline) return false;
+      if (Clock::now() + waiting.pause > waiting.deadline) return EAGAIN;
       runHook(whenWaiting);
       std::this_thread::sleep_for(waiting.pause);
+    } else if (outcome == Outcome::Done) {
+      return 0;
     } else if (outcome != Outcome::Again) {
-      return outcome == Outcome::Done;
+      return errno != 0 ? errno : EIO;
     }
   }
-  return false;
+  return EAGAIN;
 }
 
 void setProfileSync(bool on) {

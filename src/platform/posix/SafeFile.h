@@ -1,6 +1,6 @@
 // Replacing small regular files safely on the Linux host: the profile writes use it.
 //
-// rewriteFile(path, largest, edit) reads the file whole, asks edit for its new bytes
+// rewriteFile(path, largest, edit, deadline) reads the file whole, asks edit for its new bytes
 // and puts them in its place so that the file is always either the old one or the new one:
 //   - It writes through symbolic links to their final target (relative links resolve against
 //     the link's folder; a loop of links fails).
@@ -28,7 +28,7 @@
 //     check and the rename goes to the replaced file; where times are coarse, a save that begins
 //     after the read and ends at the same length before the last check, within one step of the
 //     times, is not seen.
-//   - Waiting for a lock and for the file to settle takes at most kLongestWait in all; then the
+//   - Waiting for a lock and for the file to settle ends at the caller's deadline; then the
 //     write fails.
 //   - The way is chosen once, before anything is written, from what the file is:
 //     - Normally the new bytes go to a temporary file beside the old one (TemporaryFile.h),
@@ -67,16 +67,20 @@ namespace platform::posix {
 // How long a file must have been still before a write builds on it: longer than a program's
 // save of a small file takes (Wine truncates the file, then writes its lines, without a lock).
 inline constexpr std::chrono::milliseconds kSettleTime{50};
-// The longest one write waits in all, for a lock another program holds or for the file to
-// settle; then it fails.
+// The longest the profile writes wait in all, for a lock another program holds or for the file
+// to settle: one write alone, or all the writes of one ProfileWriteRun (Platform.h) together.
 inline constexpr std::chrono::seconds kLongestWait{5};
 
 // Rewrites the regular file at path (made when missing) with edit's result for its current
 // bytes, as the top of this header says. edit may be called more than once (once per attempt,
-// each time with the bytes then read). True when written or nothing was to be written; false
-// when refused, failed or waited for too long, the file as it was. Blocks the caller while it
-// waits (5 s at most).
-bool rewriteFile(const std::filesystem::path& path, std::size_t largest,
-                 const std::function<NewContent(std::string_view current)>& edit);
+// each time with the bytes then read). 0 when written or nothing was to be written; otherwise,
+// the file as it was, why not as an errno value: EAGAIN locked by another program or written
+// by one until deadline, EACCES read-only (or not to be written by us), EISDIR no regular file,
+// EFBIG more than largest bytes or past the file-size limit, EINVAL refused by edit, ELOOP a
+// loop of links, ENOSPC, EIO... as the system gave it. Blocks the caller while it waits, until
+// deadline at most.
+int rewriteFile(const std::filesystem::path& path, std::size_t largest,
+                const std::function<NewContent(std::string_view current)>& edit,
+                std::chrono::steady_clock::time_point deadline);
 
 }  // namespace platform::posix

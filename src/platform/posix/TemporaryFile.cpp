@@ -119,7 +119,10 @@ TemporaryFile::TemporaryFile(const fs::path& folder, mode_t mode) {
 }
 
 TemporaryFile::~TemporaryFile() {
-  if (made() && !committed_) ::unlink(path_.c_str());
+  if (!made() || committed_) return;
+  const int error = errno;  // why the write failed, for the rewrite's caller
+  ::unlink(path_.c_str());
+  errno = error;
 }
 
 bool TemporaryFile::takeOwnerAndAttributes(int like, const struct stat& likeStatus) {

@@ -24,7 +24,7 @@ class TemporaryFile {
   // Makes an empty file in folder, opened for writing, with mode (less the umask). Not made()
   // when it cannot be made, errno saying why.
   TemporaryFile(const std::filesystem::path& folder, mode_t mode);
-  // Removes the file unless it was committed.
+  // Removes the file unless it was committed; errno is left as it was.
   ~TemporaryFile();
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;

@@ -59,4 +59,16 @@ int writePrivateProfileString(const char* section, const char* key, const char* 
              : 0;
 }
 
+// The profile functions of Windows do not wait: a run has nothing to share.
+ProfileWriteRun::ProfileWriteRun() = default;
+ProfileWriteRun::~ProfileWriteRun() = default;
+
+std::int32_t getLastError() {
+  return static_cast<std::int32_t>(GetLastError());
+}
+
+std::string errorMessage(std::int32_t code) {
+  return win32::systemMessage(static_cast<unsigned long>(code)) + ".";
+}
+
 }  // namespace platform

@@ -478,6 +478,13 @@ std::unique_ptr<Toolkit> makeToolkit(int& argc, char** argv) {
     throw std::logic_error("the window needs a QApplication");
   }
   setHostUnlessSet(qt::host());
+  // Qt keeps a stack of override cursors: each shown one is taken away again.
+  setWaitCursor([](bool shown) {
+    if (shown)
+      QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+      QApplication::restoreOverrideCursor();
+  });
   return std::make_unique<qt::QtToolkit>();
 }
 

@@ -620,6 +620,15 @@ std::unique_ptr<Toolkit> makeToolkit(int& /*argc*/, char** /*argv*/) {
         else
           PostQuitMessage(0);
       }});
+  // The wait cursor shows until it is put back: the window's thread handles no WM_SETCURSOR
+  // meanwhile.
+  ui::setWaitCursor([](bool shown) {
+    static HCURSOR before = nullptr;
+    if (shown)
+      before = SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
+    else
+      SetCursor(before);
+  });
   auto toolkit = std::make_unique<win32::Win32Toolkit>();
   win32::activeToolkit = toolkit.get();
   return toolkit;

@@ -6,6 +6,9 @@
 #include "platform/posix/Text.h"
 
 namespace platform::posix::hive {
+
+const std::vector<std::u16string> kClasses = {u"SOFTWARE", u"CLASSES"};
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -15,7 +18,6 @@ constexpr std::string_view kBaseComment = ";; All keys relative to ";
 constexpr std::u16string_view kLinkValue = u"SYMBOLICLINKVALUE";
 constexpr std::u16string_view kDefaultUser = u".DEFAULT";
 constexpr std::u16string_view kWineUser = u"S-1-5-21-0-0-0-1000";
-const std::vector<std::u16string> kClasses = {u"SOFTWARE", u"CLASSES"};
 const std::vector<std::u16string> kClassesWow = {u"SOFTWARE", u"CLASSES", u"WOW6432NODE"};
 
 // What one pass learned about the keys a walk along a route may visit: a tree holding only keys

@@ -74,6 +74,10 @@ std::filesystem::path pathOf(const std::filesystem::path& prefix, File file);
 // Both HKEY_USERS and link targets (\Registry\User\name) ask this.
 std::optional<File> usersFile(const std::filesystem::path& prefix, std::u16string_view name);
 
+// Software\Classes of system.reg, folded: the key HKEY_CLASSES_ROOT stands for, and where the
+// shared classes are looked up.
+extern const std::vector<std::u16string> kClasses;
+
 // A key path to walk from a file's root. Components are folded (text::upperCase), none empty.
 // The first `fixed` are followed as stored; with view32, on a win64 hive, the rest go through
 // the 32-bit view.

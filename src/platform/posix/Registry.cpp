@@ -35,8 +35,6 @@ using hive::File;
 
 constexpr std::int32_t kErrorInvalidParameter = 87;
 
-const std::vector<std::u16string> kClasses = {u"SOFTWARE", u"CLASSES"};
-
 // What an open key stands for: a key a walk reached, or the top of HKEY_USERS.
 struct Place {
   hive::Key key;
@@ -71,7 +69,7 @@ bool startOf(RegKey root, Place& place, std::int32_t& status) {
       place.users = true;
       return true;
     case kHkeyClassesRoot:
-      path.parts = kClasses;
+      path.parts = hive::kClasses;
       break;
     case kHkeyCurrentConfig:
       path.parts = hive::components(u"System\\CurrentControlSet\\Hardware Profiles\\Current");

@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "platform/Platform.h"
-#include "platform/posix/Hive.h"
 #include "platform/posix/Text.h"
+#include "platform/posix/registry/Hive.h"
 
 namespace {
 

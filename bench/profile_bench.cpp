@@ -20,7 +20,7 @@
 #include <fstream>
 #include <string>
 
-#include "platform/posix/ProfileHooks.h"
+#include "platform/posix/profile/ProfileHooks.h"
 #include "settings/Module1.h"
 #include "window/GameLayout.h"
 

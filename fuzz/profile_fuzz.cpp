@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/ProfileText.h"
+#include "platform/posix/profile/ProfileText.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include <thread>
 
 #include "platform/Platform.h"
-#include "platform/posix/SafeFile.h"
+#include "platform/posix/files/SafeFile.h"
 
 namespace fs = std::filesystem;
 

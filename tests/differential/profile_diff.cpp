@@ -20,7 +20,7 @@
 
 #include "Batch.h"
 #include "platform/Platform.h"
-#include "platform/posix/ProfileHooks.h"
+#include "platform/posix/profile/ProfileHooks.h"
 
 extern char** environ;
 

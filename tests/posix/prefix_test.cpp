@@ -6,8 +6,8 @@
 #include <functional>
 
 #include "WinePrefix.h"
-#include "platform/posix/Start.h"
-#include "platform/posix/StartLine.h"
+#include "platform/posix/start/Start.h"
+#include "platform/posix/start/StartLine.h"
 
 namespace {
 

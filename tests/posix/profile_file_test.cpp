@@ -22,7 +22,7 @@
 
 #include "TestSupport.h"
 #include "platform/Platform.h"
-#include "platform/posix/ProfileHooks.h"
+#include "platform/posix/profile/ProfileHooks.h"
 
 namespace {
 

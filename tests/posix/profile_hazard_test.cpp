@@ -25,8 +25,8 @@
 
 #include "TestSupport.h"
 #include "platform/Platform.h"
-#include "platform/posix/ProfileHooks.h"
-#include "platform/posix/SafeFile.h"
+#include "platform/posix/files/SafeFile.h"
+#include "platform/posix/profile/ProfileHooks.h"
 
 namespace {
 

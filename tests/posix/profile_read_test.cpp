@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "platform/posix/ProfileText.h"
+#include "platform/posix/profile/ProfileText.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "platform/Platform.h"
-#include "platform/posix/Hive.h"
+#include "platform/posix/registry/Hive.h"
 #include "posix/WinePrefix.h"
 
 namespace {

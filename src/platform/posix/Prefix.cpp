@@ -11,10 +11,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/posix/Hive.h"
-#include "platform/posix/StartLine.h"
 #include "platform/posix/Text.h"
 #include "platform/posix/managers/ManagerFiles.h"
+#include "platform/posix/registry/Hive.h"
+#include "platform/posix/start/StartLine.h"
 
 namespace platform::posix::prefix {
 namespace fs = std::filesystem;

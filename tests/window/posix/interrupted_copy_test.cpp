@@ -23,8 +23,8 @@
 #include <vector>
 
 #include "platform/Platform.h"
-#include "platform/posix/ProfileHooks.h"
-#include "platform/posix/SafeFile.h"
+#include "platform/posix/files/SafeFile.h"
+#include "platform/posix/profile/ProfileHooks.h"
 
 namespace {
 

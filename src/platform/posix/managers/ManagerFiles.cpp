@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <system_error>
 
-#include "platform/posix/RegularFile.h"
+#include "platform/posix/files/RegularFile.h"
 #include "platform/posix/managers/Places.h"
 
 namespace platform::posix::managers {

@@ -8,8 +8,8 @@
 #include <system_error>
 
 #include "platform/posix/Prefix.h"
-#include "platform/posix/Start.h"
-#include "platform/posix/StartLine.h"
+#include "platform/posix/start/Start.h"
+#include "platform/posix/start/StartLine.h"
 
 int main(int argc, char** argv) {
   namespace prefix = platform::posix::prefix;

@@ -48,7 +48,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix/NewContent.h"
+#include "platform/posix/files/NewContent.h"
 
 namespace platform::posix::profile {
 

@@ -21,10 +21,10 @@
 #include "platform/Platform.h"
 #include "platform/posix/HostPath.h"
 #include "platform/posix/LastError.h"
-#include "platform/posix/ProfileHooks.h"
-#include "platform/posix/ProfileText.h"
-#include "platform/posix/RegularFile.h"
-#include "platform/posix/SafeFile.h"
+#include "platform/posix/files/RegularFile.h"
+#include "platform/posix/files/SafeFile.h"
+#include "platform/posix/profile/ProfileHooks.h"
+#include "platform/posix/profile/ProfileText.h"
 
 namespace {
 

@@ -23,9 +23,9 @@
 #include <map>
 
 #include "platform/Platform.h"
-#include "platform/posix/Hive.h"
 #include "platform/posix/HostPath.h"
 #include "platform/posix/Text.h"
+#include "platform/posix/registry/Hive.h"
 
 namespace platform {
 namespace {

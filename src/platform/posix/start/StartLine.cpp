@@ -1,4 +1,4 @@
-#include "platform/posix/StartLine.h"
+#include "platform/posix/start/StartLine.h"
 
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>

@@ -1,4 +1,4 @@
-#include "platform/posix/RegularFile.h"
+#include "platform/posix/files/RegularFile.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>

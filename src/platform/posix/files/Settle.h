@@ -7,7 +7,7 @@
 
 #include <chrono>
 
-#include "platform/posix/RegularFile.h"
+#include "platform/posix/files/RegularFile.h"
 
 namespace platform::posix {
 

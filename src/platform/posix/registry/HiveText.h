@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix/Hive.h"
-#include "platform/posix/RegularFile.h"
+#include "platform/posix/files/RegularFile.h"
+#include "platform/posix/registry/Hive.h"
 
 namespace platform::posix::hive {
 

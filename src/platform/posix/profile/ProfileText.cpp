@@ -1,4 +1,4 @@
-#include "platform/posix/ProfileText.h"
+#include "platform/posix/profile/ProfileText.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "platform/posix/Settle.h"
+#include "platform/posix/files/Settle.h"
 
 #include <sys/statfs.h>
 
@@ -7,7 +7,7 @@
 #include <iterator>
 #include <mutex>
 
-#include "platform/posix/SafeFile.h"
+#include "platform/posix/files/SafeFile.h"
 
 namespace platform::posix {
 

@@ -1,4 +1,4 @@
-#include "platform/posix/HiveText.h"
+#include "platform/posix/registry/HiveText.h"
 
 #include <cstring>
 #include <iostream>

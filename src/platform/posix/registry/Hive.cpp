@@ -1,9 +1,9 @@
-#include "platform/posix/Hive.h"
+#include "platform/posix/registry/Hive.h"
 
 #include <algorithm>
 
-#include "platform/posix/HiveText.h"
 #include "platform/posix/Text.h"
+#include "platform/posix/registry/HiveText.h"
 
 namespace platform::posix::hive {
 

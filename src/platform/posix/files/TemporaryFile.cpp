@@ -1,4 +1,4 @@
-#include "platform/posix/TemporaryFile.h"
+#include "platform/posix/files/TemporaryFile.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -18,9 +18,9 @@
 #include "platform/Platform.h"
 #include "platform/posix/HostPath.h"
 #include "platform/posix/Prefix.h"
-#include "platform/posix/Start.h"
-#include "platform/posix/StartLine.h"
 #include "platform/posix/Text.h"
+#include "platform/posix/start/Start.h"
+#include "platform/posix/start/StartLine.h"
 
 extern char** environ;
 

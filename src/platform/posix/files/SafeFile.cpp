@@ -1,4 +1,4 @@
-#include "platform/posix/SafeFile.h"
+#include "platform/posix/files/SafeFile.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -15,10 +15,10 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/posix/ProfileHooks.h"
-#include "platform/posix/RegularFile.h"
-#include "platform/posix/Settle.h"
-#include "platform/posix/TemporaryFile.h"
+#include "platform/posix/files/RegularFile.h"
+#include "platform/posix/files/Settle.h"
+#include "platform/posix/files/TemporaryFile.h"
+#include "platform/posix/profile/ProfileHooks.h"
 
 namespace platform::posix {
 

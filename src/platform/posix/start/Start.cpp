@@ -1,4 +1,4 @@
-#include "platform/posix/Start.h"
+#include "platform/posix/start/Start.h"
 
 #include "platform/posix/managers/ManagerFiles.h"
 

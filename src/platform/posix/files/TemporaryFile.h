@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <string_view>
 
-#include "platform/posix/RegularFile.h"
+#include "platform/posix/files/RegularFile.h"
 
 namespace platform::posix {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/posix/Prefix.h"
-#include "platform/posix/Start.h"
+#include "platform/posix/start/Start.h"
 
 namespace platform::posix::prefix {
 

@@ -28,7 +28,7 @@ std::int32_t TryWriteIniString(std::string& section, std::string& key, std::stri
                                                                   value.c_str(), file.c_str());
   if (status == 0) {
     const std::int32_t error = platform::getLastError();
-    failure = "Error " + std::to_string(error) + " Writing to " + file + "\n" +
+    failure = "Error " + std::string(" ") + std::to_string(status) + " Writing to " + file + "\n" +
               platform::errorMessage(error);
   }
   return status;

@@ -12,8 +12,8 @@ std::string ReadIniString(std::string& section, std::string& key, std::string& d
 
 // Sets key in section of file to value. Yields the status: non-zero on success; 0 when the
 // write failed, the file as it was, and then the failure is reported to the user in a message
-// box: "Error ", the system's error code, " Writing to ", the file, and on the next line the
-// system's words for the reason.
+// box: "Error ", a blank, the status (0), " Writing to " and the file, as the message always
+// read, and on the next line the system's words for the reason.
 std::int32_t WriteIniString(std::string& section, std::string& key, std::string& value,
                             std::string& file);
 

@@ -47,7 +47,7 @@ TEST(Module1, WriteReportsOnlyFailures) {
   std::string bad = dir.programPath("missing/custom.ini");
   EXPECT_EQ(WriteIniString(section, key, value, bad), 0);
   EXPECT_EQ(host.messages(),
-            (std::vector<ShownMessage>{{"Error 3 Writing to " + bad + "\n" +
+            (std::vector<ShownMessage>{{"Error  0 Writing to " + bad + "\n" +
                                             platform::errorMessage(platform::kErrorPathNotFound),
                                         0, "Kestrun"}}));
   EXPECT_EQ(host.ends(), 0);

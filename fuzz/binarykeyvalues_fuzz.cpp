@@ -5,27 +5,17 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "Entries.h"
 #include "platform/posix/managers/BinaryKeyValues.h"
-
-namespace {
 
 namespace bkv = platform::posix::binarykeyvalues;
 namespace kv = platform::posix::keyvalues;
-
-bool within(const std::vector<kv::Entry>& entries, int depth) {
-  for (const kv::Entry& entry : entries)
-    if (entry.isBlock ? depth == 0 || !within(entry.entries, depth - 1) : !entry.entries.empty())
-      return false;
-  return true;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   const auto entries = bkv::parse(bytes);
   if (!entries) return 0;
-  if (!within(*entries, bkv::kMaxDepth)) std::abort();
+  if (!fuzz::within(*entries, bkv::kMaxDepth)) std::abort();
   if (const kv::Entry* shortcuts = kv::block(*entries, {"shortcuts"}))
     for (const kv::Entry& shortcut : shortcuts->entries)
       for (const char* key : {"appid", "AppName", "Exe", "StartDir"}) kv::valueOf(&shortcut, key);

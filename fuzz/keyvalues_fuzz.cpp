@@ -5,27 +5,16 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "Entries.h"
 #include "platform/posix/managers/KeyValues.h"
 
-namespace {
-
 namespace kv = platform::posix::keyvalues;
-
-// Whether entries hold blocks at most depth deep, and no value holds entries.
-bool within(const std::vector<kv::Entry>& entries, int depth) {
-  for (const kv::Entry& entry : entries)
-    if (entry.isBlock ? depth == 0 || !within(entry.entries, depth - 1) : !entry.entries.empty())
-      return false;
-  return true;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   const auto entries = kv::parse(text);
   if (!entries) return 0;
-  if (!within(*entries, 64)) std::abort();
+  if (!fuzz::within(*entries, 64)) std::abort();
   const kv::Entry* mapping = kv::block(
       *entries, {"InstallConfigStore", "Software", "Valve", "Steam", "CompatToolMapping"});
   if (mapping && !mapping->isBlock) std::abort();

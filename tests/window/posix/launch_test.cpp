@@ -90,21 +90,32 @@ TEST_F(LaunchTest, AGameThatCannotBeEnteredEndsKestrunWithTheErrorReport) {
   }
 }
 
-// Started from the desktop menu: no WINEPREFIX, the game in a Lutris prefix with its own Wine.
-TEST(LaunchFromTheMenu, FindsTheGameInAGameManagersPrefixAndStartsItWithThatPrefixsWine) {
+// Started from the desktop menu: a home of its own, none of the variables that name a prefix
+// or a Wine, and a stand-in wine first on PATH.
+class LaunchFromTheMenu : public ::testing::Test {
+ protected:
+  // The game with its profile and executable in the folder game.
+  static void installIn(const fs::path& game) {
+    fs::create_directories(game / "data");
+    writeFile(game / "data/custom.ini", threeModelProfile("AH-64 Apache"));
+    writeFile(game / "gunship.exe", "MZ");
+  }
+
   CurrentFolderGuard guard;
   TempDir home;
-  ScopedEnv homeEnv("HOME", home.path().string());
-  ScopedEnv unset[] = {{"WINEPREFIX", std::nullopt},
-                       {"WINE", std::nullopt},
-                       {"XDG_CONFIG_HOME", std::nullopt},
-                       {"XDG_DATA_HOME", std::nullopt}};
+  ScopedEnv homeEnv{"HOME", home.path().string()};
+  ScopedEnv unset[4] = {{"WINEPREFIX", std::nullopt},
+                        {"WINE", std::nullopt},
+                        {"XDG_CONFIG_HOME", std::nullopt},
+                        {"XDG_DATA_HOME", std::nullopt}};
   StandInWine pathWine;
+};
+
+// No WINEPREFIX: the game in a Lutris prefix with its own Wine.
+TEST_F(LaunchFromTheMenu, FindsTheGameInAGameManagersPrefixAndStartsItWithThatPrefixsWine) {
   StandInWine runner(home.path() / ".local/share/lutris/runners/wine/lutris-8/bin/wine");
   const fs::path prefix = home.path() / "Games/gunship", game = prefix / "drive_c/Gunship!";
-  fs::create_directories(game / "data");
-  writeFile(game / "data/custom.ini", threeModelProfile("AH-64 Apache"));
-  writeFile(game / "gunship.exe", "MZ");
+  installIn(game);
   fs::create_directories(home.path() / ".config/lutris/games");
   writeFile(home.path() / ".config/lutris/games/gunship-1.yml",
             "game:\n  exe: " + (game / "gunship.exe").string() + "\n  prefix: ~/Games/gunship\n" +
@@ -126,21 +137,11 @@ TEST(LaunchFromTheMenu, FindsTheGameInAGameManagersPrefixAndStartsItWithThatPref
 
 // Started from the desktop menu for a game the player added to Steam: Launch asks Steam to
 // start it, and that start counts as the game's (Kestrun ends, as after any start).
-TEST(LaunchFromTheMenu, HandsAGameAddedToSteamToSteamAndCountsThatAsTheStart) {
-  CurrentFolderGuard guard;
-  TempDir home;
-  ScopedEnv homeEnv("HOME", home.path().string());
-  ScopedEnv unset[] = {{"WINEPREFIX", std::nullopt},
-                       {"WINE", std::nullopt},
-                       {"XDG_CONFIG_HOME", std::nullopt},
-                       {"XDG_DATA_HOME", std::nullopt}};
-  StandInWine pathWine;
+TEST_F(LaunchFromTheMenu, HandsAGameAddedToSteamToSteamAndCountsThatAsTheStart) {
   StandInWine steam(pathWine.program().parent_path() / "steam");
   const fs::path compat = home.path() / ".local/share/Steam/steamapps/compatdata/3391826345";
   const fs::path game = compat / "pfx/drive_c/Gunship!";
-  fs::create_directories(game / "data");
-  writeFile(game / "data/custom.ini", threeModelProfile("AH-64 Apache"));
-  writeFile(game / "gunship.exe", "MZ");
+  installIn(game);
   buildHome(home.path(),
             {"st/userdata/1/config/shortcuts.vdf=" +
              shortcutsVdf({{"3391826345", "Gunship!", (game / "gunship.exe").string()}})});
